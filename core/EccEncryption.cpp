@@ -32,14 +32,20 @@ constexpr unsigned int kMaxSeedBytes = 4096;
 
 const char* EccEncryption::StatusText(Status status) noexcept {
     switch (status) {
-        case Status::Ok: return "success";
-        case Status::InvalidPublicKey: return "invalid public key";
-        case Status::InvalidPrivateKey: return "invalid private key";
-        case Status::CiphertextTooShort: return "ciphertext too short";
+        case Status::Ok:
+            return "success";
+        case Status::InvalidPublicKey:
+            return "invalid public key";
+        case Status::InvalidPrivateKey:
+            return "invalid private key";
+        case Status::CiphertextTooShort:
+            return "ciphertext too short";
         case Status::AuthenticationFailed:
             return "ciphertext failed authentication (wrong key or altered data)";
-        case Status::MessageTooLong: return "message too long";
-        case Status::InternalFailure: return "internal failure";
+        case Status::MessageTooLong:
+            return "message too long";
+        case Status::InternalFailure:
+            return "internal failure";
     }
     return "unknown status";
 }
@@ -109,9 +115,8 @@ EccEncryption::Status EccEncryption::DecryptMessage(const std::string& privateKe
 
         std::string out(decryptor.MaxPlaintextLength(size), '\0');
         // Decryption draws no randomness; NullRNG fails loudly if that ever changes.
-        const CryptoPP::DecodingResult result =
-            decryptor.Decrypt(CryptoPP::NullRNG(), ciphertext, size,
-                              reinterpret_cast<CryptoPP::byte*>(out.data()));
+        const CryptoPP::DecodingResult result = decryptor.Decrypt(
+            CryptoPP::NullRNG(), ciphertext, size, reinterpret_cast<CryptoPP::byte*>(out.data()));
         if (!result.isValidCoding || result.messageLength != out.size()) {
             return Status::AuthenticationFailed;
         }
@@ -142,5 +147,9 @@ std::string EccEncryption::Decrypt(const std::string& sPrivateKey,
     }
 }
 
-EccEncryption& EccEncryption::operator=(const EccEncryption&) { return *this; }
-EccEncryption& EccEncryption::operator=(EccEncryption&&) { return *this; }
+EccEncryption& EccEncryption::operator=(const EccEncryption&) {
+    return *this;
+}
+EccEncryption& EccEncryption::operator=(EccEncryption&&) {
+    return *this;
+}

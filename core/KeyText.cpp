@@ -14,7 +14,7 @@ using CryptoPP::byte;
 // a final unpaired digit dropped. The bytes go into a block that is wiped when released,
 // since a private-key text decodes to the private value.
 class DerBytes {
-public:
+  public:
     explicit DerBytes(const std::string& text) : bytes_(text.size() / 2) {
         int high = -1;
         for (const char c : text) {
@@ -31,7 +31,7 @@ public:
     const byte* data() const { return bytes_.data(); }
     std::size_t size() const { return size_; }
 
-private:
+  private:
     static int HexDigit(char c) {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -45,7 +45,7 @@ private:
 // A minimal reader of DER elements with definite lengths, enough to find where a key's curve
 // parameters stand without decoding them.
 class DerReader {
-public:
+  public:
     DerReader(const byte* data, std::size_t size) : p_(data), n_(size) {}
 
     bool AtEnd() const { return n_ == 0; }
@@ -71,7 +71,7 @@ public:
 
     bool Peek(byte tag) const { return n_ > 0 && p_[0] == tag; }
 
-private:
+  private:
     const byte* p_;
     std::size_t n_;
 };
@@ -96,8 +96,7 @@ bool PublicKeyHasNamedCurve(const DerBytes& der) {
 }
 
 bool PrivateKeyHasNamedCurve(const DerBytes& der) {
-    DerReader top(der.data(), der.size()), info(nullptr, 0), octets(nullptr, 0),
-        ecKey(nullptr, 0);
+    DerReader top(der.data(), der.size()), info(nullptr, 0), octets(nullptr, 0), ecKey(nullptr, 0);
     if (!top.Next(kSequence, &info) || !top.AtEnd() || !info.Next(kInteger) ||
         !NamedCurveAlgorithm(info) || !info.Next(kOctetString, &octets) ||
         !octets.Next(kSequence, &ecKey) || !ecKey.Next(kInteger) || !ecKey.Next(kOctetString)) {

@@ -27,7 +27,9 @@ std::size_t MaxChars(std::uint64_t limit) {
 
 }  // namespace
 
-int String::char2int(char c) noexcept { return kDigits.value[static_cast<unsigned char>(c)]; }
+int String::char2int(char c) noexcept {
+    return kDigits.value[static_cast<unsigned char>(c)];
+}
 
 int String::wchar2int(wchar_t c) noexcept {
     // Compare the code unit as unsigned, so no negative or wide value can index the table.
@@ -41,7 +43,8 @@ void String::Hex2Bin(const char* text, unsigned char* dest, std::uint64_t limit)
     if (text == nullptr || dest == nullptr) return;
     const std::size_t pairs = strnlen(text, MaxChars(limit)) / 2;
     for (std::size_t i = 0; i < pairs; ++i) {
-        dest[i] = static_cast<unsigned char>(char2int(text[2 * i]) << 4 | char2int(text[2 * i + 1]));
+        dest[i] =
+            static_cast<unsigned char>(char2int(text[2 * i]) << 4 | char2int(text[2 * i + 1]));
     }
 }
 
@@ -62,7 +65,11 @@ void String::Hex2Bin(const std::wstring& text, unsigned char* dest, std::uint64_
     Hex2Bin(text.c_str(), dest, limit);
 }
 
-String& String::operator=(const String&) { return *this; }
-String& String::operator=(String&&) { return *this; }
+String& String::operator=(const String&) {
+    return *this;
+}
+String& String::operator=(String&&) {
+    return *this;
+}
 
 }  // namespace ZEL

@@ -18,12 +18,12 @@
 #include <eccencryption/eccencryption_export.h>
 
 class ECCENCRYPTION_EXPORT EccEncryption {
-public:
+  public:
     // Status is the outcome of EncryptMessage and DecryptMessage.
     enum class Status : int {
         Ok = 0,
-        InvalidPublicKey,      // not a readable public-key text, or the point is not a valid key
-        InvalidPrivateKey,     // not a readable private-key text, or the private value is out of range
+        InvalidPublicKey,   // not a readable public-key text, or the point is not a valid key
+        InvalidPrivateKey,  // not a readable private-key text, or the private value is out of range
         CiphertextTooShort,    // fewer bytes than an ephemeral point and a tag
         AuthenticationFailed,  // wrong key, or the ciphertext was altered
         MessageTooLong,        // the ciphertext would exceed 4294967295 bytes

@@ -17,7 +17,7 @@
 namespace ZEL {
 
 class ECCENCRYPTION_EXPORT String {
-public:
+  public:
     // Hex2Bin converts the zero-terminated |text| into at most |limit| bytes at |dest|, which
     // must have room for min(limit, characters before the first zero / 2) bytes.
     static void Hex2Bin(const char* text, unsigned char* dest, std::uint64_t limit) noexcept;
@@ -31,7 +31,7 @@ public:
     String& operator=(const String&);
     String& operator=(String&&);
 
-private:
+  private:
     static int char2int(char c) noexcept;
     static int wchar2int(wchar_t c) noexcept;
 };
