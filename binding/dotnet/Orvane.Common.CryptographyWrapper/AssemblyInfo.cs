@@ -1,0 +1,3 @@
+using System.Runtime.InteropServices;
+
+[assembly: ComVisible(false)]

@@ -1,0 +1,83 @@
+using System;
+using System.Runtime.InteropServices;
+#if NET
+using System.IO;
+using System.Reflection;
+#endif
+
+namespace Orvane.Common.CryptographyWrapper
+{
+    /// <summary>A native byte string owned by libeccencryption, released exactly once.</summary>
+    internal sealed class NativeString : SafeHandle
+    {
+        private NativeString() : base(IntPtr.Zero, ownsHandle: true) { }
+
+        public override bool IsInvalid => handle == IntPtr.Zero;
+
+        protected override bool ReleaseHandle()
+        {
+            NativeMethods.eccencryption_string_free(handle);
+            return true;
+        }
+
+        /// <summary>The bytes of the string, which may contain zero bytes.</summary>
+        public unsafe byte* Bytes(out ulong size)
+        {
+            size = NativeMethods.eccencryption_string_size(this);
+            return (byte*)NativeMethods.eccencryption_string_c_str(this);
+        }
+    }
+
+    /// <summary>The C interface of libeccencryption.</summary>
+    internal static class NativeMethods
+    {
+        private const string Library = "eccencryption";
+
+#if NET
+        // Finds the native library under runtimes/linux-x64/native beside this assembly or the
+        // application, where the build output and NuGet put it, so callers need not set
+        // LD_LIBRARY_PATH. Otherwise the runtime's usual search applies.
+        static NativeMethods()
+        {
+            NativeLibrary.SetDllImportResolver(typeof(NativeMethods).Assembly, Resolve);
+        }
+
+        private static IntPtr Resolve(string name, Assembly assembly, DllImportSearchPath? searchPath)
+        {
+            if (name != Library) return IntPtr.Zero;
+            string relative = Path.Combine("runtimes", "linux-x64", "native", "libeccencryption.so");
+            foreach (string folder in new[] { Path.GetDirectoryName(assembly.Location), AppContext.BaseDirectory })
+            {
+                if (string.IsNullOrEmpty(folder)) continue;
+                string candidate = Path.Combine(folder, relative);
+                if (File.Exists(candidate) && NativeLibrary.TryLoad(candidate, out IntPtr library))
+                {
+                    return library;
+                }
+            }
+            return IntPtr.Zero;
+        }
+#endif
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern NativeString eccencryption_string_new(IntPtr text);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern IntPtr eccencryption_string_c_str(NativeString s);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern ulong eccencryption_string_size(NativeString s);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern void eccencryption_string_free(IntPtr s);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern void eccencryption_generate_keys(uint keySize, NativeString privateKey, NativeString publicKey);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern uint eccencryption_encrypt(NativeString publicKey, NativeString message, NativeString ciphertext);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern NativeString eccencryption_decrypt(NativeString privateKey, NativeString ciphertextText);
+    }
+}
