@@ -130,6 +130,10 @@ OutputFile::OutputFile(const std::string& path, mode_t mode) : path_(path) {
     if (base.empty() || base == "." || base == "..") {
         throw Failure(Why("cannot write " + path, EISDIR));
     }
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+        throw Failure(Why("cannot write " + path, EISDIR));
+    }
     std::string pattern = (dir_ == "." && path.find('/') == std::string::npos ? "" : dir_ + "/");
     pattern += "." + base + ".tmp-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());

@@ -98,7 +98,12 @@ bool CiphertextTextReader::Feed(std::string_view piece, std::string& out) {
     out.resize(size + piece.size() / 2 + 1);
     for (const char c : piece) {
         const int digit = HexDigit(c);
-        if (digit >= 0 && state_ != State::After) {
+        if (digit >= 0) {
+            if (state_ == State::After) {
+                Fail("the ciphertext text has white space inside it (at offset " +
+                     std::to_string(spaceAt_) + ")");
+                break;
+            }
             state_ = State::Digits;
             if (high_ < 0) {
                 high_ = digit;
@@ -106,23 +111,20 @@ bool CiphertextTextReader::Feed(std::string_view piece, std::string& out) {
                 out[size++] = static_cast<char>(high_ << 4 | digit);
                 high_ = -1;
             }
-        } else if (IsSpace(c) && state_ != State::Digits) {
-            // leading or trailing white space
         } else if (IsSpace(c)) {
-            state_ = State::After;
+            if (state_ == State::Digits) {
+                state_ = State::After;
+                spaceAt_ = offset_;
+            }
         } else {
-            const bool inside = state_ == State::After && digit >= 0;
-            Fail(std::string(inside ? "the ciphertext text has white space inside it"
-                                    : "the ciphertext text has a character that is not a hex "
-                                      "digit") +
-                 " (at offset " + std::to_string(offset_) + ")");
-            out.resize(size);
-            return false;
+            Fail("the ciphertext text has a character that is not a hex digit (at offset " +
+                 std::to_string(offset_) + ")");
+            break;
         }
         ++offset_;
     }
     out.resize(size);
-    return true;
+    return state_ != State::Failed;
 }
 
 bool CiphertextTextReader::Finish() {

@@ -52,8 +52,9 @@ class CiphertextTextReader {
     void Fail(std::string why);
 
     State state_ = State::Before;
-    int high_ = -1;             // the pending first digit of a pair, or -1
-    std::uint64_t offset_ = 0;  // characters consumed so far
+    int high_ = -1;              // the pending first digit of a pair, or -1
+    std::uint64_t offset_ = 0;   // characters consumed so far
+    std::uint64_t spaceAt_ = 0;  // where the white space after the digits began
     std::string error_;
 };
 
