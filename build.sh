@@ -2,7 +2,7 @@
 # The project's front door. Each command first installs what it needs and is missing
 # (Debian packages, through sudo when not root), so a fresh Debian 12 machine needs nothing else.
 #
-#   ./build.sh demo    build, then make a key pair, encrypt a message and decrypt it
+#   ./build.sh demo    build, then a round trip with ecc-crypt: keygen, encrypt, decrypt, compare
 #   ./build.sh test    build with warnings as errors under CI=true, then run every test suite
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
@@ -42,12 +42,29 @@ configure_and_build() {
     cmake --build "$dir" -j "$JOBS"
 }
 
-cmd_demo() {
+# A round trip with the command-line tool in a scratch directory, showing each command.
+cmd_demo() (
     ensure_packages "${CORE_PACKAGES[@]}"
     configure_and_build "$BUILD_DIR" -DECCENCRYPTION_BUILD_TESTS=OFF
-    log "round trip with the example program"
-    "$BUILD_DIR/examples/roundtrip" "${1:-Attack at dawn.}"
-}
+    tool=$(realpath "$BUILD_DIR/cli/ecc-crypt")
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    cd "$work"
+    step() { printf '  $ ecc-crypt %s\n' "$*"; "$tool" "$@"; }
+    log "round trip with ecc-crypt"
+    printf '%s\n' "${1:-Attack at dawn.}" >message.txt
+    step keygen --private-key demo.key --public-key demo.pub
+    stat -c '      %A %n' demo.key demo.pub
+    step encrypt --public-key demo.pub --in message.txt --out message.enc
+    printf '      message.enc: %s... (%s hex digits)\n' "$(head -c 40 message.enc)" \
+        "$(tr -d '\n' <message.enc | wc -c)"
+    step decrypt --private-key demo.key --in message.enc --out message.out
+    cmp -s message.txt message.out || die "demo: the decrypted message differs"
+    printf '      message.out: %s\n' "$(cat message.out)"
+    log "a different key pair cannot decrypt it"
+    "$tool" keygen --private-key other.key --public-key other.pub
+    ! step decrypt --private-key other.key --in message.enc || die "demo: a wrong key decrypted"
+)
 
 cmd_test() {
     ensure_packages "${CORE_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
