@@ -11,7 +11,7 @@ BUILD_DIR=${BUILD_DIR:-build}
 JOBS=$(nproc 2>/dev/null || echo 2)
 
 CORE_PACKAGES=(cmake make g++ pkg-config libcrypto++-dev)
-TEST_PACKAGES=(libgtest-dev openssl python3 python3-cryptography)
+TEST_PACKAGES=(libgtest-dev nlohmann-json3-dev openssl python3 python3-cryptography)
 
 log() { printf '==> %s\n' "$*"; }
 die() { printf 'build.sh: %s\n' "$*" >&2; exit 1; }

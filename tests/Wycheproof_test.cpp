@@ -1,0 +1,278 @@
+// Project Wycheproof's ECDH vectors for secp256r1, read where they lie, judged by the library's
+// own rules rather than by the ECDH verdicts: each case's public key as a recipient key, and
+// each point that can stand at the start of a ciphertext as its ephemeral point.
+#include <eccencryption/EccEncryption.h>
+
+#include <cryptopp/eccrypto.h>
+#include <cryptopp/filters.h>
+#include <cryptopp/hmac.h>
+#include <cryptopp/oids.h>
+#include <cryptopp/pubkey.h>
+#include <cryptopp/sha.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+namespace {
+
+using CryptoPP::ECP;
+using CryptoPP::Integer;
+using Status = EccEncryption::Status;
+using testsupport::FromHex;
+using testsupport::ToHex;
+
+constexpr std::size_t kPointSize = 65;
+constexpr std::size_t kTagSize = 20;
+constexpr char kPublicPrefix[] = "3059301306072A8648CE3D020106082A8648CE3D030107034200";
+constexpr char kPrivatePrefix[] =
+    "3041020100301306072A8648CE3D020106082A8648CE3D030107042730250201010420";
+
+struct Case {
+    int id;
+    std::string result;  // "valid", "acceptable" or "invalid"
+    std::set<std::string> flags;
+    std::string publicKey;  // bytes: DER SubjectPublicKeyInfo or an encoded point
+    std::string privateHex;
+    std::string shared;  // bytes; empty where ECDH has no result
+    std::string comment;
+
+    bool Has(const char* flag) const { return flags.count(flag) != 0; }
+    std::string Trace() const {
+        return "tcId " + std::to_string(id) + " (" + result + ", " + comment + ")";
+    }
+};
+
+// LoadCases returns the cases of one vector file, or nothing when the file is absent.
+std::optional<std::vector<Case>> LoadCases(const std::string& name) {
+    const std::string path = std::string(ECC_SHARED_VECTORS_DIR) + "/" + name;
+    std::ifstream in(path);
+    if (!in) return std::nullopt;
+    const nlohmann::json suite = nlohmann::json::parse(in);
+    std::vector<Case> cases;
+    for (const auto& group : suite.at("testGroups")) {
+        for (const auto& t : group.at("tests")) {
+            cases.push_back(
+                {t.at("tcId").get<int>(), t.at("result").get<std::string>(),
+                 t.at("flags").get<std::set<std::string>>(),
+                 FromHex(t.at("public").get<std::string>()), t.at("private").get<std::string>(),
+                 FromHex(t.at("shared").get<std::string>()), t.at("comment").get<std::string>()});
+        }
+    }
+    // A truncated or altered file must not pass with fewer cases.
+    EXPECT_EQ(cases.size(), suite.at("numberOfTests").get<std::size_t>()) << path;
+    return cases;
+}
+
+// The case's private scalar as a private-key text: a leading 00 dropped, padded to 32 bytes.
+std::string PrivateKeyText(const std::string& privateHex) {
+    std::string hex = privateHex;
+    while (hex.size() > 64 && hex.compare(0, 2, "00") == 0) hex.erase(0, 2);
+    EXPECT_LE(hex.size(), 64u) << "private scalar wider than 32 bytes";
+    return kPrivatePrefix + std::string(64 - hex.size(), '0') + ToHex(FromHex(hex));
+}
+
+// Ciphertext builds point || masked message || tag from a shared value with Crypto++'s
+// primitives: KDF2-SHA-1 over point || shared, MAC key 16 bytes, then the key stream, and
+// HMAC-SHA-1 over the masked message and eight zero bytes.
+std::string Ciphertext(const std::string& point, const std::string& shared,
+                       const std::string& message) {
+    const std::string z = point + shared;
+    CryptoPP::SecByteBlock k(16 + message.size() + 4);
+    CryptoPP::P1363_KDF2<CryptoPP::SHA1>::DeriveKey(
+        k.data(), k.size(), reinterpret_cast<const CryptoPP::byte*>(z.data()), z.size(), nullptr,
+        0);
+    std::string masked = message;
+    for (std::size_t i = 0; i < masked.size(); ++i) {
+        masked[i] = static_cast<char>(masked[i] ^ k[16 + i]);
+    }
+    CryptoPP::HMAC<CryptoPP::SHA1> mac(k.data(), 16);
+    mac.Update(reinterpret_cast<const CryptoPP::byte*>(masked.data()), masked.size());
+    const CryptoPP::byte lengthBlock[8] = {};
+    mac.Update(lengthBlock, sizeof lengthBlock);
+    std::string tag(kTagSize, '\0');
+    mac.Final(reinterpret_cast<CryptoPP::byte*>(tag.data()));
+    return point + masked + tag;
+}
+
+const ECP& P256() {
+    static const CryptoPP::DL_GroupParameters_EC<ECP> params(CryptoPP::ASN1::secp256r1());
+    return params.GetCurve();
+}
+
+// OnCurve checks y^2 = x^3 + ax + b with reduced coordinates, by hand rather than through the
+// curve code under test.
+bool OnCurve(const ECP& curve, const ECP::Point& p) {
+    const Integer& m = curve.GetField().GetModulus();
+    if (p.identity || p.x.IsNegative() || p.y.IsNegative() || p.x >= m || p.y >= m) return false;
+    return (p.y * p.y - (p.x * p.x * p.x + curve.GetA() * p.x + curve.GetB())) % m == 0;
+}
+
+// What a decryptor that skips the point check would derive: x(d * Q) computed with curve
+// arithmetic that takes Q as given. A ciphertext made from it authenticates under such a
+// decryptor, so rejecting it shows the check.
+std::string UncheckedSharedX(const std::string& point, const Integer& d) {
+    const ECP::Point q(Integer(reinterpret_cast<const CryptoPP::byte*>(point.data()) + 1, 32),
+                       Integer(reinterpret_cast<const CryptoPP::byte*>(point.data()) + 33, 32));
+    const ECP::Point s = P256().ScalarMultiply(q, d);
+    if (s.identity) return "";
+    std::string x(32, '\0');
+    s.x.Encode(reinterpret_cast<CryptoPP::byte*>(x.data()), x.size());
+    return x;
+}
+
+enum class Expect { Accept, Refuse, Either };
+
+const char* Name(Expect e) {
+    return e == Expect::Accept ? "accept" : e == Expect::Refuse ? "refuse" : "either";
+}
+
+// The library's rules for a recipient key, derived independently of its key loader. Returns
+// the expected outcome and, when a point was decoded, its encoded size on its curve.
+Expect PublicKeyExpectation(const Case& c, std::size_t& pointSize) {
+    pointSize = kPointSize;
+    // Explicit curve parameters are refused before anything decodes them.
+    if (c.Has("UnnamedCurve")) return Expect::Refuse;
+    if (c.result == "valid") return Expect::Accept;
+    if (c.result == "acceptable") return Expect::Either;
+    // Invalid for ECDH on secp256r1, but a readable key with a valid point on a named curve
+    // that Crypto++ knows is a valid key of that curve.
+    CryptoPP::DL_PublicKey_EC<ECP> key;
+    try {
+        CryptoPP::StringSource source(c.publicKey, true);
+        key.BERDecode(source);
+    } catch (const CryptoPP::Exception&) {
+        return Expect::Refuse;
+    }
+    const ECP& curve = key.GetGroupParameters().GetCurve();
+    pointSize = 1 + 2 * curve.GetField().GetModulus().ByteCount();
+    return OnCurve(curve, key.GetPublicElement()) ? Expect::Accept : Expect::Refuse;
+}
+
+void PrintSummary(const char* what, const std::map<std::string, int>& counts) {
+    std::string line;
+    int total = 0;
+    for (const auto& [outcome, count] : counts) {
+        line += (line.empty() ? "" : ", ") + outcome + " " + std::to_string(count);
+        total += count;
+        ::testing::Test::RecordProperty(outcome, count);
+    }
+    std::printf("wycheproof %s: %d cases (%s)\n", what, total, line.c_str());
+}
+
+TEST(WycheproofTest, PublicKeysAsRecipientKeys) {
+    const auto cases = LoadCases("ecdh_secp256r1_test.json");
+    if (!cases) GTEST_SKIP() << "ecdh_secp256r1_test.json not found in " ECC_SHARED_VECTORS_DIR;
+    ASSERT_FALSE(cases->empty());
+
+    const std::string message = "message for a Wycheproof key";
+    std::map<std::string, int> counts;
+    for (const Case& c : *cases) {
+        SCOPED_TRACE(c.Trace());
+        std::size_t pointSize = 0;
+        const Expect expect = PublicKeyExpectation(c, pointSize);
+        const std::string text = ToHex(c.publicKey);
+
+        std::string out = "previous";
+        const unsigned int count = EccEncryption::Encrypt(text, message, out);
+        std::string outMessage = "previous";
+        const Status status = EccEncryption::EncryptMessage(text, message, outMessage);
+        const bool accepted = count != 0;
+        EXPECT_EQ(accepted, status == Status::Ok);
+
+        if (accepted) {
+            EXPECT_NE(expect, Expect::Refuse);
+            EXPECT_EQ(out.size(), count);
+            ASSERT_FALSE(out.empty());
+            EXPECT_EQ(static_cast<unsigned char>(out[0]), 0x04);
+            if (expect == Expect::Accept) {
+                EXPECT_EQ(count, pointSize + message.size() + kTagSize);
+            }
+        } else {
+            EXPECT_NE(expect, Expect::Accept);
+            EXPECT_EQ(status, Status::InvalidPublicKey) << EccEncryption::StatusText(status);
+            EXPECT_EQ(out, "previous");
+            EXPECT_EQ(outMessage, "previous");
+        }
+        ++counts[std::string(Name(expect)) + (accepted ? "/accepted" : "/refused")];
+    }
+    PrintSummary("public keys", counts);
+}
+
+TEST(WycheproofTest, PointsAsEphemeralPoints) {
+    const auto spki = LoadCases("ecdh_secp256r1_test.json");
+    const auto ecpoint = LoadCases("ecdh_secp256r1_ecpoint_test.json");
+    if (!spki && !ecpoint) GTEST_SKIP() << "no ECDH vector files in " ECC_SHARED_VECTORS_DIR;
+
+    // Every encoded point, and the point of every key with the standard named-secp256r1 layout.
+    std::vector<std::pair<Case, std::string>> uses;
+    for (const Case& c : ecpoint.value_or(std::vector<Case>())) uses.emplace_back(c, "ecpoint");
+    const std::string prefix = FromHex(kPublicPrefix);
+    for (Case c : spki.value_or(std::vector<Case>())) {
+        if (c.publicKey.size() != prefix.size() + kPointSize ||
+            c.publicKey.compare(0, prefix.size(), prefix) != 0) {
+            continue;
+        }
+        c.publicKey.erase(0, prefix.size());
+        uses.emplace_back(c, "spki");
+    }
+    ASSERT_FALSE(uses.empty());
+
+    std::map<std::string, int> counts;
+    for (const auto& [c, source] : uses) {
+        SCOPED_TRACE(source + " " + c.Trace());
+        const std::string privateKey = PrivateKeyText(c.privateHex);
+        const std::string scalar = FromHex(c.privateHex);
+        const Integer d(reinterpret_cast<const CryptoPP::byte*>(scalar.data()), scalar.size());
+        // Long enough that even a ciphertext without a full point reaches the point check.
+        const std::string message = "message " + std::to_string(c.id) + std::string(1, '\0') +
+                                    std::string(70 + c.id % 40, 'w');
+        const std::string& point = c.publicKey;
+        const bool uncompressed = point.size() == kPointSize && point[0] == 0x04;
+
+        std::string shared = c.shared;
+        if (uncompressed) {
+            const std::string unchecked = UncheckedSharedX(point, d);
+            // The test's own arithmetic must agree with the vectors on every valid case.
+            if (c.result == "valid") {
+                EXPECT_EQ(ToHex(unchecked), ToHex(shared));
+            }
+            if (shared.empty()) shared = unchecked;
+        }
+        const std::string ciphertext = Ciphertext(point, shared, message);
+
+        std::string decrypted = "previous";
+        const Status status = EccEncryption::DecryptMessage(
+            privateKey, reinterpret_cast<const unsigned char*>(ciphertext.data()),
+            ciphertext.size(), decrypted);
+        const std::string text = EccEncryption::Decrypt(privateKey, ToHex(ciphertext));
+        const bool accepted = status == Status::Ok;
+
+        Expect expect = Expect::Refuse;
+        if (uncompressed && c.result == "valid") expect = Expect::Accept;
+        if (uncompressed && c.result == "acceptable") expect = Expect::Either;
+        if (accepted) {
+            EXPECT_NE(expect, Expect::Refuse);
+            EXPECT_EQ(decrypted, message);
+            EXPECT_EQ(text, message);
+        } else {
+            EXPECT_NE(expect, Expect::Accept) << EccEncryption::StatusText(status);
+            EXPECT_NE(status, Status::InvalidPrivateKey);
+            EXPECT_EQ(decrypted, "previous");
+            EXPECT_EQ(text, "");
+        }
+        ++counts[std::string(Name(expect)) + (accepted ? "/decrypted" : "/rejected")];
+    }
+    PrintSummary("ephemeral points", counts);
+}
+
+}  // namespace
