@@ -8,7 +8,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
+#include <string>
+#include <utility>
 
 #include "KeyText.h"
 
@@ -20,6 +21,7 @@ using eccencryption::PublicKey;
 
 namespace {
 
+using CryptoPP::byte;
 using Scheme = CryptoPP::ECIES<CryptoPP::ECP>;
 using Status = EccEncryption::Status;
 
@@ -27,6 +29,75 @@ constexpr std::size_t kTagSize = 20;  // HMAC-SHA-1
 constexpr std::uint64_t kMaxCiphertext = 0xFFFFFFFFu;
 constexpr unsigned int kMinSeedBytes = 32;
 constexpr unsigned int kMaxSeedBytes = 4096;
+
+// The profile's decryptor, with the scheme's own algorithm objects (key agreement, key
+// derivation, XOR-and-MAC) in reach for the fast path below.
+class Decryptor : public Scheme::Decryptor {
+  public:
+    using Scheme::Decryptor::GetKeyAgreementAlgorithm;
+    using Scheme::Decryptor::GetKeyDerivationAlgorithm;
+    using Scheme::Decryptor::GetSymmetricEncryptionAlgorithm;
+};
+
+// DecryptBytes decrypts |size| >= E + 20 ciphertext bytes into |plaintext|, which may be the
+// masked message itself (ciphertext + E). It gives what the stock decryptor gives, and leaves
+// |plaintext| untouched when the ciphertext is invalid.
+//
+// The stock decryptor proves that the ephemeral point lies in the prime-order subgroup by
+// multiplying it by the subgroup order, together with the multiplication by the private value.
+// With cofactor 1 the whole group has prime order, so a point that is on the curve and not the
+// identity is in it already: the point is checked directly and only the one multiplication
+// that the shared secret needs is made. Other cofactors keep the stock path.
+CryptoPP::DecodingResult DecryptBytes(const Decryptor& decryptor, const byte* ciphertext,
+                                      std::size_t size, byte* plaintext) {
+    const auto& params = decryptor.GetKey().GetGroupParameters();
+    if (params.GetCofactor() != 1) {
+        // Decryption draws no randomness; NullRNG fails loudly if that ever changes.
+        return decryptor.Decrypt(CryptoPP::NullRNG(), ciphertext, size, plaintext);
+    }
+    const CryptoPP::ECP& curve = params.GetCurve();
+    const std::size_t pointSize = params.GetEncodedElementSize(true);
+    CryptoPP::ECP::Point q;
+    // DecodePoint accepts only the uncompressed form of the curve's size (or 00, the identity);
+    // VerifyPoint checks that both coordinates are below p and satisfy the curve equation.
+    if (!curve.DecodePoint(q, ciphertext, pointSize) || q.identity || !curve.VerifyPoint(q)) {
+        return CryptoPP::DecodingResult();
+    }
+    const CryptoPP::ECP::Point z = decryptor.GetKeyAgreementAlgorithm().AgreeWithStaticPrivateKey(
+        params, q, false, decryptor.GetKey().GetPrivateExponent());
+
+    const CryptoPP::DL_SymmetricEncryptionAlgorithm& symmetric =
+        decryptor.GetSymmetricEncryptionAlgorithm();
+    const std::size_t symmetricSize = size - pointSize;
+    CryptoPP::SecByteBlock key(
+        symmetric.GetSymmetricKeyLength(symmetric.GetMaxSymmetricPlaintextLength(symmetricSize)));
+    decryptor.GetKeyDerivationAlgorithm().Derive(params, key, key.size(), z, q,
+                                                 CryptoPP::g_nullNameValuePairs);
+    return symmetric.SymmetricDecrypt(key, ciphertext + pointSize, symmetricSize, plaintext,
+                                      CryptoPP::g_nullNameValuePairs);
+}
+
+// DecryptWith loads the private key, checks the length and decrypts |size| ciphertext bytes.
+// |output(pointSize, messageSize)| gives where the message goes; it is called once the
+// lengths are known and the key is good.
+template <typename Output>
+Status DecryptWith(const std::string& privateKey, const byte* ciphertext, std::size_t size,
+                   Output output) {
+    Decryptor decryptor;
+    if (!LoadPrivateKey(privateKey, decryptor.AccessKey())) return Status::InvalidPrivateKey;
+
+    const std::size_t pointSize =
+        decryptor.GetKey().GetGroupParameters().GetEncodedElementSize(true);
+    if (ciphertext == nullptr || size < pointSize + kTagSize) return Status::CiphertextTooShort;
+
+    const std::size_t messageSize = decryptor.MaxPlaintextLength(size);
+    const CryptoPP::DecodingResult result =
+        DecryptBytes(decryptor, ciphertext, size, output(pointSize, messageSize));
+    if (!result.isValidCoding || result.messageLength != messageSize) {
+        return Status::AuthenticationFailed;
+    }
+    return Status::Ok;
+}
 
 }  // namespace
 
@@ -104,24 +175,14 @@ EccEncryption::Status EccEncryption::DecryptMessage(const std::string& privateKe
                                                     std::size_t size,
                                                     std::string& message) noexcept {
     try {
-        Scheme::Decryptor decryptor;
-        if (!LoadPrivateKey(privateKey, decryptor.AccessKey())) return Status::InvalidPrivateKey;
-
-        const std::size_t pointSize =
-            decryptor.GetKey().GetGroupParameters().GetEncodedElementSize(true);
-        if (ciphertext == nullptr || size < pointSize + kTagSize) {
-            return Status::CiphertextTooShort;
-        }
-
-        std::string out(decryptor.MaxPlaintextLength(size), '\0');
-        // Decryption draws no randomness; NullRNG fails loudly if that ever changes.
-        const CryptoPP::DecodingResult result = decryptor.Decrypt(
-            CryptoPP::NullRNG(), ciphertext, size, reinterpret_cast<CryptoPP::byte*>(out.data()));
-        if (!result.isValidCoding || result.messageLength != out.size()) {
-            return Status::AuthenticationFailed;
-        }
-        message = std::move(out);
-        return Status::Ok;
+        std::string out;
+        const Status status =
+            DecryptWith(privateKey, ciphertext, size, [&out](std::size_t, std::size_t length) {
+                out.resize(length);
+                return reinterpret_cast<byte*>(&out[0]);
+            });
+        if (status == Status::Ok) message = std::move(out);
+        return status;
     } catch (...) {
         return Status::InternalFailure;
     }
@@ -136,12 +197,23 @@ unsigned int EccEncryption::Encrypt(const std::string& sPublicKey, const std::st
 std::string EccEncryption::Decrypt(const std::string& sPrivateKey,
                                    const std::string& sMsgToDecrypt) noexcept {
     try {
+        // One buffer holds the ciphertext bytes and then the message: it is decrypted in place
+        // over its masked form and moved to the front, so no second copy of it is made.
         // Zero-filled, so bytes that a zero character in the text leaves unconverted are 0.
-        std::vector<unsigned char> bytes(sMsgToDecrypt.size() / 2);
-        ZEL::String::Hex2Bin(sMsgToDecrypt.c_str(), bytes.data(), bytes.size());
-        std::string message;
-        DecryptMessage(sPrivateKey, bytes.data(), bytes.size(), message);
-        return message;
+        std::string buffer(sMsgToDecrypt.size() / 2, '\0');
+        auto* bytes = reinterpret_cast<byte*>(&buffer[0]);
+        ZEL::String::Hex2Bin(sMsgToDecrypt.c_str(), bytes, buffer.size());
+        std::size_t offset = 0, length = 0;
+        const Status status = DecryptWith(sPrivateKey, bytes, buffer.size(),
+                                          [&](std::size_t pointSize, std::size_t messageSize) {
+                                              offset = pointSize;
+                                              length = messageSize;
+                                              return bytes + pointSize;
+                                          });
+        if (status != Status::Ok) return std::string();
+        buffer.erase(0, offset);
+        buffer.resize(length);
+        return buffer;
     } catch (...) {
         return std::string();
     }
