@@ -4,6 +4,7 @@
 #
 #   ./build.sh demo    build, then a round trip with ecc-crypt: keygen, encrypt, decrypt, compare
 #   ./build.sh test    build with warnings as errors under CI=true, then run every test suite
+#   ./build.sh bench [ARGS]  Release build, every benchmark with repetitions, table of medians
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
@@ -12,6 +13,8 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 
 CORE_PACKAGES=(cmake make g++ pkg-config libcrypto++-dev)
 TEST_PACKAGES=(libgtest-dev nlohmann-json3-dev openssl python3 python3-cryptography)
+BENCH_PACKAGES=(libbenchmark-dev python3)
+BENCH_BUILD_DIR=${BENCH_BUILD_DIR:-build-bench}
 
 log() { printf '==> %s\n' "$*"; }
 die() { printf 'build.sh: %s\n' "$*" >&2; exit 1; }
@@ -67,19 +70,39 @@ cmd_demo() (
 )
 
 cmd_test() {
-    ensure_packages "${CORE_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-    configure_and_build "$BUILD_DIR" -DECCENCRYPTION_BUILD_TESTS=ON
+    ensure_packages "${CORE_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
+    configure_and_build "$BUILD_DIR" -DECCENCRYPTION_BUILD_TESTS=ON \
+        -DECCENCRYPTION_BUILD_BENCHMARKS=ON
     log "native tests (ctest)"
     ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
+    log "benchmarks: one short pass, so that they keep building and running"
+    "$BUILD_DIR/bench/ecc_bench" --benchmark_min_time=0.01 >/dev/null
+}
+
+# cmd_bench [ARGS...]: a Release build of the benchmarks in its own directory, then every
+# benchmark with repetitions, and the table of medians: ours, the baseline, their ratio.
+# ARGS go to the benchmark program (for example --benchmark_filter=Decrypt).
+cmd_bench() {
+    ensure_packages "${CORE_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
+    configure_and_build "$BENCH_BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
+        -DECCENCRYPTION_BUILD_BENCHMARKS=ON -DECCENCRYPTION_BUILD_TESTS=OFF \
+        -DECCENCRYPTION_BUILD_EXAMPLES=OFF -DECCENCRYPTION_BUILD_CLI=OFF
+    log "benchmarks: medians of ${ECC_BENCH_REPETITIONS:=5} repetitions"
+    "$BENCH_BUILD_DIR/bench/ecc_bench" --benchmark_repetitions="$ECC_BENCH_REPETITIONS" \
+        --benchmark_report_aggregates_only=true \
+        --benchmark_out="$BENCH_BUILD_DIR/bench.json" --benchmark_out_format=json "$@"
+    log "medians: ours against the plain Crypto++ baseline"
+    python3 bench/ratios.py "$BENCH_BUILD_DIR/bench.json"
 }
 
 usage() {
-    sed -n '2,7p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//'
+    sed -n '2,/^set /p' "${BASH_SOURCE[0]}" | sed -n 's/^# \{0,1\}//p'
 }
 
 case "${1:-}" in
     demo) shift; cmd_demo "$@" ;;
     test) shift; cmd_test "$@" ;;
+    bench) shift; cmd_bench "$@" ;;
     -h|--help|help) usage ;;
     *) usage >&2; exit 2 ;;
 esac
