@@ -4,7 +4,11 @@
 #
 #   ./build.sh demo    build, then a round trip with ecc-crypt: keygen, encrypt, decrypt, compare
 #   ./build.sh test    build with warnings as errors under CI=true, then run every test suite
+#                      (native tests, the .NET binding's tests, its Mono smoke program and
+#                      a round trip through its freshly made NuGet package)
 #   ./build.sh bench [ARGS]  Release build, every benchmark with repetitions, table of medians
+#   ./build.sh pack    build the native library, then the .NET binding's NuGet package
+#                      into artifacts/nuget/
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
@@ -15,6 +19,11 @@ CORE_PACKAGES=(cmake make g++ pkg-config libcrypto++-dev)
 TEST_PACKAGES=(libgtest-dev nlohmann-json3-dev openssl python3 python3-cryptography)
 BENCH_PACKAGES=(libbenchmark-dev python3)
 BENCH_BUILD_DIR=${BENCH_BUILD_DIR:-build-bench}
+
+# The .NET binding: its Debian packages (Mono runs the .NET Framework 4.6.2 build) and folder.
+MONO_PACKAGES=(mono-runtime libmono-corlib4.5-cil)
+DOTNET_DIR=binding/dotnet
+export DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1
 
 log() { printf '==> %s\n' "$*"; }
 die() { printf 'build.sh: %s\n' "$*" >&2; exit 1; }
@@ -77,6 +86,67 @@ cmd_test() {
     ctest --test-dir "$BUILD_DIR" --output-on-failure -j "$JOBS"
     log "benchmarks: one short pass, so that they keep building and running"
     "$BUILD_DIR/bench/ecc_bench" --benchmark_min_time=0.01 >/dev/null
+    dotnet_tests "$BUILD_DIR"
+}
+
+require_dotnet() {
+    command -v dotnet >/dev/null || die "the .NET SDK (dotnet) is not on PATH: install it first"
+}
+
+# dotnet_pack NATIVE_DIR OUT_DIR: the binding's NuGet package, over NATIVE_DIR's native library.
+dotnet_pack() {
+    dotnet pack "$DOTNET_DIR/Orvane.Common.CryptographyWrapper" -c Release -v q --nologo \
+        -p:EccNativeDir="$(realpath "$1")" -o "$2"
+}
+
+# dotnet_tests NATIVE_DIR: the binding's tests over the native library built in NATIVE_DIR.
+dotnet_tests() {
+    local native
+    native=$(realpath "$1")
+    require_dotnet
+    ensure_packages "${MONO_PACKAGES[@]}"
+    log ".NET binding tests (xunit, installed .NET runtime)"
+    dotnet test "$DOTNET_DIR/tests" -c Release -v q --nologo -p:EccNativeDir="$native"
+    log ".NET Framework 4.6.2 build under Mono"
+    dotnet build "$DOTNET_DIR/smoke" -c Release -v q --nologo -p:EccNativeDir="$native" >/dev/null
+    mono "$DOTNET_DIR/smoke/bin/Release/net462/Smoke.exe"
+    log ".NET binding package, used from a scratch project as a new user would"
+    package_test "$native"
+}
+
+# package_test NATIVE_DIR: packs the binding into a folder feed, builds a scratch console
+# program for net10.0 and net462 against it, and runs the program on .NET and on Mono. Only the
+# feed and the local NuGet cache serve the restore, into a scratch package folder, so the fresh
+# package is the one used.
+package_test() (
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    dotnet_pack "$1" "$work/feed" >/dev/null
+    cache=$(dotnet nuget locals global-packages --list | sed 's/^global-packages: //')
+    mkdir "$work/app"
+    cp "$DOTNET_DIR/package-test/PackageTest.csproj" "$DOTNET_DIR/smoke/Program.cs" "$work/app/"
+    cat >"$work/app/nuget.config" <<EOF
+<configuration>
+  <packageSources>
+    <clear />
+    <add key="binding" value="$work/feed" />
+    <add key="cache" value="$cache" />
+  </packageSources>
+</configuration>
+EOF
+    dotnet build "$work/app" -c Release -v q --nologo --packages "$work/packages" >/dev/null
+    dotnet "$work/app/bin/Release/net10.0/PackageTest.dll" package
+    mono "$work/app/bin/Release/net462/PackageTest.exe" package
+)
+
+cmd_pack() {
+    ensure_packages "${CORE_PACKAGES[@]}"
+    require_dotnet
+    configure_and_build "$BUILD_DIR" -DECCENCRYPTION_BUILD_TESTS=OFF
+    log ".NET binding package"
+    rm -f artifacts/nuget/*.nupkg
+    dotnet_pack "$BUILD_DIR" artifacts/nuget
+    ls artifacts/nuget/*.nupkg
 }
 
 # cmd_bench [ARGS...]: a Release build of the benchmarks in its own directory, then every
@@ -103,6 +173,7 @@ case "${1:-}" in
     demo) shift; cmd_demo "$@" ;;
     test) shift; cmd_test "$@" ;;
     bench) shift; cmd_bench "$@" ;;
+    pack) shift; cmd_pack "$@" ;;
     -h|--help|help) usage ;;
     *) usage >&2; exit 2 ;;
 esac

@@ -1,13 +1,16 @@
 using System;
 using Orvane.Common.CryptographyWrapper;
 
-// Round trips through ECCcryptWrapper on the .NET Framework profile; prints one line per
-// failed case and a closing count, and exits non-zero when a case failed.
+// Round trips through ECCcryptWrapper as an application would make them; prints one line per
+// failed case and a closing count, and exits non-zero when a case failed. Built for .NET
+// Framework 4.6.2 and run under Mono, and reused by the package test.
 internal static class Program
 {
-    private static int Main()
+    // args[0], when given, names the run in the closing line.
+    private static int Main(string[] args)
     {
-        string runtime = Type.GetType("Mono.Runtime") != null ? "Mono" : ".NET Framework";
+        string label = args.Length > 0 ? args[0] : "smoke";
+        string runtime = (Type.GetType("Mono.Runtime") != null ? "Mono, CLR " : "CLR ") + Environment.Version;
         int passed = 0, failed = 0;
         Action<string, bool> check = (name, ok) =>
         {
@@ -44,7 +47,8 @@ internal static class Program
             check("null argument names the parameter", e.ParamName == "sMsgToDecrytp");
         }
 
-        Console.WriteLine(runtime + " smoke: " + passed + " passed, " + failed + " failed");
+        Console.WriteLine("round trips through ECCcryptWrapper on " + runtime);
+        Console.WriteLine(label + ": " + passed + " passed, " + failed + " failed");
         return failed == 0 ? 0 : 1;
     }
 }
