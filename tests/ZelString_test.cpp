@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
+#include <cwchar>
 #include <limits>
 #include <random>
 #include <string>
@@ -132,6 +134,58 @@ TEST(Hex2Bin, MatchesModelOnRandomText) {
         dest.assign(32, kUntouched);
         ZEL::String::Hex2Bin(Widen(text), dest.data(), limit);
         ASSERT_EQ(dest, model) << "wide text '" << text << "' limit " << limit;
+    }
+}
+
+// Long texts over every narrow code value and wide code units beyond 255, so that block-wise
+// conversion meets each of them at every position of a block, against the same model.
+TEST(Hex2Bin, LongTextsMatchModelOverAllCodeValues) {
+    const std::vector<std::uint32_t> wideExtras = {0x100,      0x130,     0x141,      0xFF10,
+                                                   0xFF41,     0x10030,   0x7FFFFF61, 0x80000039,
+                                                   0xFFFFFF30, 0xFFFFFFFF};
+    std::mt19937 rng(6);
+    auto digit = [](std::uint32_t u) -> int {
+        if (u >= '0' && u <= '9') return static_cast<int>(u - '0');
+        if (u >= 'A' && u <= 'F') return static_cast<int>(u - 'A' + 10);
+        if (u >= 'a' && u <= 'f') return static_cast<int>(u - 'a' + 10);
+        return 0;
+    };
+    for (int round = 0; round < 400; ++round) {
+        std::vector<std::uint32_t> units(rng() % 300);
+        for (auto& u : units) {
+            // Mostly digits, so that converted bytes vary; now and then a zero ends the text.
+            const unsigned pick = rng() % 100;
+            u = pick < 60   ? static_cast<std::uint32_t>("0123456789abcdefABCDEF"[rng() % 22])
+                : pick < 99 ? 1 + rng() % 255
+                            : 0;
+        }
+        const std::uint64_t limit = rng() % 4 == 0 ? rng() % 160 : 1000;
+        std::string narrow;
+        std::wstring wide;
+        for (const std::uint32_t u : units) {
+            narrow += static_cast<char>(u);
+            const bool extra = u != 0 && rng() % 8 == 0;
+            wide += static_cast<wchar_t>(extra ? wideExtras[rng() % wideExtras.size()] : u);
+        }
+
+        auto model = [&](auto&& codeAt, std::size_t length) {
+            std::vector<unsigned char> out(200, kUntouched);
+            for (std::size_t i = 0; i + 1 < length && i / 2 < limit; i += 2) {
+                out[i / 2] =
+                    static_cast<unsigned char>(digit(codeAt(i)) * 16 + digit(codeAt(i + 1)));
+            }
+            return out;
+        };
+        std::vector<unsigned char> dest(200, kUntouched);
+        ZEL::String::Hex2Bin(narrow, dest.data(), limit);
+        ASSERT_EQ(dest, model([&](std::size_t i) { return static_cast<unsigned char>(narrow[i]); },
+                              std::strlen(narrow.c_str())))
+            << "narrow, round " << round;
+        dest.assign(200, kUntouched);
+        ZEL::String::Hex2Bin(wide, dest.data(), limit);
+        ASSERT_EQ(dest, model([&](std::size_t i) { return static_cast<std::uint32_t>(wide[i]); },
+                              std::wcslen(wide.c_str())))
+            << "wide, round " << round;
     }
 }
 
