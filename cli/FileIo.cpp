@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -40,7 +42,49 @@ void SyncDirectory(const std::string& dir) {
     ::close(fd);
 }
 
+// Temporary files that an interrupt must not leave behind. The signal handler reads this list,
+// so a path is entered only once its file exists and removed before its storage goes away.
+std::array<std::atomic<const char*>, 4> g_temporaries{};
+
+void Track(const char* path) {
+    for (auto& slot : g_temporaries) {
+        const char* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, path)) return;
+    }
+}
+
+void Untrack(const char* path) {
+    for (auto& slot : g_temporaries) {
+        const char* expected = path;
+        if (slot.compare_exchange_strong(expected, nullptr)) return;
+    }
+}
+
+extern "C" void RemoveTemporariesAndExit(int signal) {
+    for (auto& slot : g_temporaries) {
+        const char* path = slot.load();
+        if (path != nullptr) ::unlink(path);
+    }
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
 }  // namespace
+
+void RemoveTemporariesOnSignals() {
+    static_assert(std::atomic<const char*>::is_always_lock_free);
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporariesAndExit;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal that the caller chose to ignore (as shells do for background jobs) stays so.
+        struct sigaction previous {};
+        if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+            continue;
+        }
+        ::sigaction(signal, &action, nullptr);
+    }
+}
 
 InputFile::InputFile(const std::string& path) {
     if (path == "-") {
@@ -142,12 +186,14 @@ OutputFile::OutputFile(const std::string& path, mode_t mode) : path_(path) {
     fd_ = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd_ < 0) throw Failure(Why("cannot create a file in " + dir_, errno));
     temp_ = name.data();
+    Track(temp_.c_str());
     if (::fchmod(fd_, mode) != 0) throw Failure(Why("cannot create " + path, errno));
 }
 
 OutputFile::~OutputFile() {
     if (fd_ >= 0) ::close(fd_);
     if (!committed_) ::unlink(temp_.c_str());
+    Untrack(temp_.c_str());
 }
 
 void OutputFile::Write(const char* data, std::size_t size) {
@@ -178,6 +224,7 @@ void OutputFile::Commit(bool replace) {
         }
     }
     committed_ = true;
+    Untrack(temp_.c_str());
     SyncDirectory(dir_);
 }
 

@@ -92,6 +92,10 @@ class Output {
     std::optional<OutputFile> file_;
 };
 
+// RemoveTemporariesOnSignals makes SIGINT, SIGTERM and SIGHUP remove the temporary files of
+// the OutputFile objects that exist at that moment before the process ends by the signal.
+void RemoveTemporariesOnSignals();
+
 // SameDestination reports whether two paths name the same entry of the same directory.
 bool SameDestination(const std::string& a, const std::string& b);
 

@@ -350,6 +350,7 @@ void PrintError(const Command* command, const char* why) {
 
 int main(int argc, char** argv) {
     const Command* command = nullptr;
+    ecccrypt::RemoveTemporariesOnSignals();
     try {
         const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
         if (args.empty()) throw UsageError("no command given");

@@ -88,6 +88,23 @@ if script -qec true /dev/null >/dev/null 2>&1; then
     check "hex text to a terminal" [ "$?" -eq 0 ]
 fi
 
+# Interrupted while reading its input: the output file never appears, nor its temporary.
+mkfifo in.fifo
+exec 3<>in.fifo # a writer that never writes: the tool waits for input
+# (SIGINT is left out: shells make background jobs ignore it, and the tool keeps it so.)
+for signal in TERM HUP; do
+    "$TOOL" encrypt --public-key k.pub --in in.fifo --out "c.$signal" 2>/dev/null &
+    pid=$!
+    sleep 0.3
+    kill -"$signal" "$pid"
+    { wait "$pid"; } 2>/dev/null
+    rc=$?
+    check "SIG$signal: the tool ends by the signal" [ "$rc" -gt 128 ]
+    check "SIG$signal: no output file" [ ! -e "c.$signal" ]
+    check "SIG$signal: no temporary file" no_temporaries
+done
+exec 3>&-
+
 echo old >c.existing
 expect_ok "--out replaces an existing file" encrypt --public-key k.pub --in m1 --out c.existing
 check "replaced output holds the ciphertext" [ "$(wc -c <c.existing)" -eq $((2 * 86 + 1)) ]
