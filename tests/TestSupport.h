@@ -18,7 +18,12 @@ inline std::string ToHex(const std::string& bytes, bool upper = true) {
 }
 
 inline std::string FromHex(const std::string& text) {
-    auto digit = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
+    // As in the library's lenient conversion, a character that is not a hex digit counts as 0.
+    auto digit = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if ((c | 0x20) >= 'a' && (c | 0x20) <= 'f') return (c | 0x20) - 'a' + 10;
+        return 0;
+    };
     std::string bytes(text.size() / 2, '\0');
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<char>(digit(text[2 * i]) << 4 | digit(text[2 * i + 1]));
