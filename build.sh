@@ -6,7 +6,10 @@
 #   ./build.sh test    build with warnings as errors under CI=true, then run every test suite
 #                      (native tests, the .NET binding's tests, its Mono smoke program and
 #                      a round trip through its freshly made NuGet package)
+#                      then the hardening runs: ctest under ASan+UBSan, the concurrency test under
+#                      TSan, valgrind, every fuzz target for ECC_FUZZ_SECONDS (60) s
 #   ./build.sh bench [ARGS]  Release build, every benchmark with repetitions, table of medians
+#   ./build.sh fuzz [SECONDS]  build the fuzz targets and run each for SECONDS (default 60)
 #   ./build.sh pack    build the native library, then the .NET binding's NuGet package
 #                      into artifacts/nuget/
 set -euo pipefail
@@ -87,6 +90,10 @@ cmd_test() {
     log "benchmarks: one short pass, so that they keep building and running"
     "$BUILD_DIR/bench/ecc_bench" --benchmark_min_time=0.01 >/dev/null
     dotnet_tests "$BUILD_DIR"
+    timed asan run_asan
+    timed tsan run_tsan
+    timed valgrind run_valgrind
+    [ "$ECC_FUZZ_SECONDS" = 0 ] || timed fuzz cmd_fuzz "$ECC_FUZZ_SECONDS"
 }
 
 require_dotnet() {
@@ -149,6 +156,165 @@ cmd_pack() {
     ls artifacts/nuget/*.nupkg
 }
 
+# Hardening runners: the ctest suite under sanitizers, valgrind over the GoogleTest executables,
+# and the libFuzzer targets. Each has its own build directory beside the main one.
+HARDENING_PACKAGES=(valgrind)
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+ASAN_BUILD_DIR=${ASAN_BUILD_DIR:-build-asan}
+TSAN_BUILD_DIR=${TSAN_BUILD_DIR:-build-tsan}
+FUZZ_BUILD_DIR=${FUZZ_BUILD_DIR:-build-fuzz}
+# Seconds each fuzz target runs under `test`; 0 skips fuzzing there.
+ECC_FUZZ_SECONDS=${ECC_FUZZ_SECONDS:-60}
+# ctest names run under ThreadSanitizer: the concurrency test, and the Wycheproof vectors so
+# that they pass through every sanitizer build.
+TSAN_TEST_REGEX=${TSAN_TEST_REGEX:-Concurrent|Wycheproof}
+
+# timed NAME CMD...: runs CMD and logs how long it took.
+timed() {
+    local name=$1 start=$SECONDS; shift
+    "$@"
+    log "$name: done in $((SECONDS - start)) s"
+}
+
+# configure_sanitized DIR FLAGS: the whole tree built with g++ and FLAGS. Warnings are checked
+# (as errors under CI) by the main build, so they are not made errors again here. Without the
+# install rules: their tests build consumer programs outside the tree, without the sanitizer
+# runtime, which cannot load an instrumented library; the main build runs them.
+configure_sanitized() {
+    local dir=$1 flags=$2
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DECCENCRYPTION_WERROR=OFF \
+        -DECCENCRYPTION_BUILD_TESTS=ON -DECCENCRYPTION_BUILD_EXAMPLES=OFF -DECCENCRYPTION_INSTALL=OFF \
+        -DCMAKE_CXX_FLAGS="$flags -fno-omit-frame-pointer" >/dev/null
+    cmake --build "$dir" -j "$JOBS" >"$dir/build.log" 2>&1 || { tail -n 40 "$dir/build.log"; die "sanitizer build in $dir failed"; }
+}
+
+run_asan() {
+    log "AddressSanitizer + UndefinedBehaviorSanitizer: every ctest test ($ASAN_BUILD_DIR)"
+    configure_sanitized "$ASAN_BUILD_DIR" "-fsanitize=address,undefined -fno-sanitize-recover=undefined"
+    ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:strict_string_checks=1:check_initialization_order=1 \
+        UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+        ctest --test-dir "$ASAN_BUILD_DIR" --output-on-failure --no-tests=error -j "$JOBS"
+}
+
+run_tsan() {
+    log "ThreadSanitizer: ctest -R '$TSAN_TEST_REGEX' ($TSAN_BUILD_DIR)"
+    configure_sanitized "$TSAN_BUILD_DIR" "-fsanitize=thread"
+    # Crypto++ creates its shared algorithm objects by double-checked locking with relaxed atomics
+    # and stand-alone fences (Singleton::Ref in cryptopp/misc.h). ThreadSanitizer does not model
+    # such fences and reports the first use from a second thread as a race with the creation;
+    # treating every atomic access as sequentially consistent gives it the ordering the fences
+    # give. No suppressions: any other race fails the run.
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 force_seq_cst_atomics=1" \
+        ctest --test-dir "$TSAN_BUILD_DIR" --output-on-failure --no-tests=error -j "$JOBS" \
+        -R "$TSAN_TEST_REGEX"
+}
+
+# run_valgrind: memcheck over each GoogleTest executable of the main build, all its cases in
+# one run. Any memory error or leak fails.
+run_valgrind() {
+    ensure_packages "${HARDENING_PACKAGES[@]}"
+    log "valgrind memcheck over the GoogleTest executables ($BUILD_DIR)"
+    local exes exe name vlog failed=0
+    exes=$(ctest --test-dir "$BUILD_DIR" --show-only=json-v1 | python3 -c '
+import json, sys
+seen = []
+for t in json.load(sys.stdin)["tests"]:
+    cmd = t.get("command") or []
+    if any(a.startswith("--gtest_filter") for a in cmd[1:]) and cmd[0] not in seen:
+        seen.append(cmd[0])
+print("\n".join(seen))')
+    [ -n "$exes" ] || die "valgrind: no GoogleTest executables registered with ctest in $BUILD_DIR"
+    while IFS= read -r exe; do
+        name=$(basename "$exe")
+        vlog="$(cd "$BUILD_DIR" && pwd)/valgrind-$name.log"
+        # A test that replaces operator new to inject allocation failures cannot run under
+        # memcheck, which takes the allocator over; ASan runs it instead.
+        if nm -D --defined-only "$exe" 2>/dev/null | grep -qE ' _Zn[wa]m$'; then
+            printf '    %-28s skipped: replaces operator new\n' "$name"
+            continue
+        fi
+        if (cd "$(dirname "$exe")" && valgrind --tool=memcheck --error-exitcode=99 \
+                --leak-check=full --errors-for-leak-kinds=definite,indirect,possible \
+                --show-leak-kinds=definite,indirect,possible --num-callers=30 \
+                --log-file="$vlog" "$exe" --gtest_brief=1 >"$vlog.out" 2>&1); then
+            printf '    %-28s %s; valgrind: %s\n' "$name" \
+                "$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\./\1 tests passed/p' "$vlog.out")" \
+                "$(grep -o 'ERROR SUMMARY: [0-9]* errors' "$vlog" | tail -n 1)"
+        else
+            failed=1
+            printf '    %-28s FAILED\n' "$name"
+            tail -n 30 "$vlog.out"
+            sed -n '/ERROR SUMMARY/,$p;/Invalid\|uninitialised\|definitely lost\|indirectly lost\|possibly lost/,+12p' "$vlog" | head -n 80
+        fi
+    done <<<"$exes"
+    [ "$failed" = 0 ] || die "valgrind found errors (logs: $BUILD_DIR/valgrind-*.log)"
+}
+
+# build_fuzzers: every libFuzzer target, with the library built under ASan and UBSan too.
+build_fuzzers() {
+    ensure_packages "${CORE_PACKAGES[@]}" "${FUZZ_PACKAGES[@]}"
+    log "building the fuzz targets ($FUZZ_BUILD_DIR)"
+    cmake -S . -B "$FUZZ_BUILD_DIR" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DECCENCRYPTION_BUILD_FUZZ=ON -DBUILD_SHARED_LIBS=OFF -DECCENCRYPTION_BUILD_TESTS=OFF \
+        -DECCENCRYPTION_BUILD_EXAMPLES=OFF -DECCENCRYPTION_INSTALL=OFF \
+        -DECCENCRYPTION_WERROR=OFF \
+        -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined -fno-omit-frame-pointer" \
+        >/dev/null
+    cmake --build "$FUZZ_BUILD_DIR" -j "$JOBS" >"$FUZZ_BUILD_DIR/build.log" 2>&1 || { tail -n 40 "$FUZZ_BUILD_DIR/build.log"; die "fuzz build failed"; }
+}
+
+# run_fuzzers SECONDS: runs every target for SECONDS, as many at once as there are cores,
+# starting from its seed corpus in fuzz/corpus/. What each run adds, and any reproducer, stays
+# in $FUZZ_BUILD_DIR/out/<target>/.
+run_fuzzers() {
+    local seconds=$1 out=$FUZZ_BUILD_DIR/out failed=0 exe name dir rc i=0
+    local targets=()
+    mapfile -t targets < <(find "$FUZZ_BUILD_DIR/fuzz" -maxdepth 1 -type f -name '*_fuzzer' -perm -u+x | sort)
+    [ ${#targets[@]} -gt 0 ] || die "no fuzz targets in $FUZZ_BUILD_DIR/fuzz"
+    log "fuzzing ${#targets[@]} targets for $seconds s each"
+    rm -rf "$out"
+    for exe in "${targets[@]}"; do
+        name=$(basename "$exe") dir=$out/$name
+        mkdir -p "$dir/corpus"
+        (
+            rc=0
+            ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+                "$exe" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 -print_final_stats=1 \
+                -artifact_prefix="$dir/" "$dir/corpus" "fuzz/corpus/$name" >"$dir/log" 2>&1 || rc=$?
+            echo "$rc" >"$dir/rc"
+        ) &
+        i=$((i + 1))
+        [ $((i % JOBS)) = 0 ] && wait
+    done
+    wait
+    for exe in "${targets[@]}"; do
+        name=$(basename "$exe") dir=$out/$name
+        rc=$(cat "$dir/rc")
+        printf '    %-26s executions %s, %s exec/s, %s, corpus %s files, %s\n' "$name" \
+            "$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log")" \
+            "$(sed -n 's/^stat::average_exec_per_sec: *//p' "$dir/log")" \
+            "$(grep -o 'cov: [0-9]* ft: [0-9]*' "$dir/log" | tail -n 1)" \
+            "$(find "$dir/corpus" "fuzz/corpus/$name" -type f | wc -l)" \
+            "$([ "$rc" = 0 ] && echo ok || echo "FAILED (exit $rc)")"
+        if [ "$rc" != 0 ]; then
+            failed=1
+            grep -E -A 30 'ERROR|property violated|runtime error' "$dir/log" | head -n 60
+            for f in "$dir"/crash-* "$dir"/leak-* "$dir"/timeout-* "$dir"/oom-*; do
+                [ -f "$f" ] || continue
+                printf '    reproducer %s (base64): %s\n    rerun: %s %s\n' "$f" "$(base64 -w0 "$f")" "$exe" "$f"
+            done
+        fi
+    done
+    [ "$failed" = 0 ] || die "a fuzz target failed; reproducers are in $out"
+}
+
+cmd_fuzz() {
+    local seconds=${1:-60}
+    [[ "$seconds" =~ ^[0-9]+$ ]] || die "fuzz: SECONDS must be a whole number"
+    build_fuzzers
+    run_fuzzers "$seconds"
+}
+
 # cmd_bench [ARGS...]: a Release build of the benchmarks in its own directory, then every
 # benchmark with repetitions, and the table of medians: ours, the baseline, their ratio.
 # ARGS go to the benchmark program (for example --benchmark_filter=Decrypt).
@@ -173,6 +339,7 @@ case "${1:-}" in
     demo) shift; cmd_demo "$@" ;;
     test) shift; cmd_test "$@" ;;
     bench) shift; cmd_bench "$@" ;;
+    fuzz) shift; cmd_fuzz "$@" ;;
     pack) shift; cmd_pack "$@" ;;
     -h|--help|help) usage ;;
     *) usage >&2; exit 2 ;;
