@@ -30,14 +30,49 @@ constexpr std::uint64_t kMaxCiphertext = 0xFFFFFFFFu;
 constexpr unsigned int kMinSeedBytes = 32;
 constexpr unsigned int kMaxSeedBytes = 4096;
 
-// The profile's decryptor, with the scheme's own algorithm objects (key agreement, key
-// derivation, XOR-and-MAC) in reach for the fast path below.
-class Decryptor : public Scheme::Decryptor {
+// The profile's encryptor and decryptor, with the scheme's own algorithm objects (key
+// agreement, key derivation, XOR-and-MAC) in reach for the paths below.
+template <typename Base>
+class WithAlgorithms : public Base {
   public:
-    using Scheme::Decryptor::GetKeyAgreementAlgorithm;
-    using Scheme::Decryptor::GetKeyDerivationAlgorithm;
-    using Scheme::Decryptor::GetSymmetricEncryptionAlgorithm;
+    using Base::GetKeyAgreementAlgorithm;
+    using Base::GetKeyDerivationAlgorithm;
+    using Base::GetSymmetricEncryptionAlgorithm;
 };
+using Encryptor = WithAlgorithms<Scheme::Encryptor>;
+using Decryptor = WithAlgorithms<Scheme::Decryptor>;
+
+// EncryptInto writes the ciphertext of |size| message bytes into |out| (E + size + 20 bytes),
+// as the stock encryptor does, but without a key-stream buffer of the message's size: the key
+// material (MAC key, then key stream) is derived into |out| itself, the key stream exactly
+// where the masked message goes and the MAC key just before it, inside the place of the
+// ephemeral point, which is written last. The masking then runs in place, and every byte of
+// key material is overwritten by ciphertext.
+void EncryptInto(const Encryptor& encryptor, CryptoPP::RandomNumberGenerator& rng,
+                 const byte* message, std::size_t size, byte* out) {
+    const auto& params = encryptor.GetKey().GetGroupParameters();
+    const CryptoPP::DL_SymmetricEncryptionAlgorithm& symmetric =
+        encryptor.GetSymmetricEncryptionAlgorithm();
+    const std::size_t pointSize = params.GetEncodedElementSize(true);
+    const std::size_t keySize = symmetric.GetSymmetricKeyLength(size);
+    if (keySize - size > pointSize) {
+        // A MAC key longer than a point: no curve has one, but stay correct if it happens.
+        encryptor.Encrypt(rng, message, size, out);
+        return;
+    }
+    const CryptoPP::Integer x(rng, CryptoPP::Integer::One(), params.GetMaxExponent());
+    const CryptoPP::ECP::Point q = params.ExponentiateBase(x);
+    const CryptoPP::ECP::Point z =
+        encryptor.GetKeyAgreementAlgorithm().AgreeWithEphemeralPrivateKey(
+            params, encryptor.GetKey().GetPublicPrecomputation(), x);
+    byte* body = out + pointSize;
+    byte* keyMaterial = body - (keySize - size);
+    encryptor.GetKeyDerivationAlgorithm().Derive(params, keyMaterial, keySize, z, q,
+                                                 CryptoPP::g_nullNameValuePairs);
+    symmetric.SymmetricEncrypt(rng, keyMaterial, message, size, body,
+                               CryptoPP::g_nullNameValuePairs);
+    params.EncodeElement(true, q, out);
+}
 
 // DecryptBytes decrypts |size| >= E + 20 ciphertext bytes into |plaintext|, which may be the
 // masked message itself (ciphertext + E). It gives what the stock decryptor gives, and leaves
@@ -150,7 +185,7 @@ EccEncryption::Status EccEncryption::EncryptMessage(const std::string& publicKey
                                                     const std::string& message,
                                                     std::string& ciphertext) noexcept {
     try {
-        Scheme::Encryptor encryptor;
+        Encryptor encryptor;
         if (!LoadPublicKey(publicKey, encryptor.AccessKey())) return Status::InvalidPublicKey;
 
         const std::size_t pointSize =
@@ -161,8 +196,8 @@ EccEncryption::Status EccEncryption::EncryptMessage(const std::string& publicKey
         // A fresh generator seeded by the operating system: the ephemeral scalar must be
         // unpredictable, or anyone could recompute the shared secret.
         CryptoPP::AutoSeededRandomPool rng;
-        encryptor.Encrypt(rng, reinterpret_cast<const CryptoPP::byte*>(message.data()),
-                          message.size(), reinterpret_cast<CryptoPP::byte*>(out.data()));
+        EncryptInto(encryptor, rng, reinterpret_cast<const byte*>(message.data()), message.size(),
+                    reinterpret_cast<byte*>(&out[0]));
         ciphertext = std::move(out);
         return Status::Ok;
     } catch (...) {

@@ -86,13 +86,14 @@ std::string KeyText(const CryptoPP::ASN1Object& key) {
 struct Keys {
     CryptoPP::DL_PrivateKey_EC<ECP> privateKey;
     CryptoPP::DL_PublicKey_EC<ECP> publicKey;
-    std::string privateText;
+    std::string privateText, publicText;
 
     explicit Keys(const CryptoPP::OID& curve) {
         CryptoPP::AutoSeededRandomPool rng;
         privateKey.Initialize(rng, curve);
         privateKey.MakePublicKey(publicKey);
         privateText = KeyText(privateKey);
+        publicText = KeyText(publicKey);
     }
     const Params& Group() const { return privateKey.GetGroupParameters(); }
     const ECP& Curve() const { return Group().GetCurve(); }
@@ -255,6 +256,29 @@ TEST(DecryptFastPathTest, CofactorAboveOneKeepsSubgroupCheck) {
         outside += inSubgroup ? 0 : 1;
     }
     EXPECT_EQ(outside, 4) << "too few points outside the subgroup were found";
+}
+
+// Encryption builds its ciphertext in its output buffer without the stock encryptor: the stock
+// decryptor must read it, on curves of every point size.
+TEST(DecryptFastPathTest, EncryptionDecryptsWithStockDecryptor) {
+    std::mt19937 gen(7);
+    for (const CryptoPP::OID& curve : {CryptoPP::ASN1::secp256r1(), CryptoPP::ASN1::secp112r1(),
+                                       CryptoPP::ASN1::secp128r2(), CryptoPP::ASN1::secp521r1()}) {
+        const Keys keys(curve);
+        const std::size_t pointSize = keys.Group().GetEncodedElementSize(true);
+        SCOPED_TRACE("point size " + std::to_string(pointSize));
+        for (const std::size_t size : {0, 1, 16, 17, 100, 4099}) {
+            SCOPED_TRACE("message size " + std::to_string(size));
+            const std::string message = RandomBytes(gen, size);
+            std::string ciphertext;
+            ASSERT_EQ(EccEncryption::Encrypt(keys.publicText, message, ciphertext),
+                      pointSize + size + wycheproof::kTagSize);
+            std::string decrypted;
+            ASSERT_TRUE(StockDecrypt(keys.privateText, ciphertext, decrypted));
+            EXPECT_EQ(ToHex(decrypted), ToHex(message));
+            EXPECT_TRUE(ExpectSameAsStock(keys.privateText, ciphertext));
+        }
+    }
 }
 
 }  // namespace
