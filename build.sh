@@ -317,15 +317,17 @@ cmd_fuzz() {
 
 # cmd_bench [ARGS...]: a Release build of the benchmarks in its own directory, then every
 # benchmark with repetitions, and the table of medians: ours, the baseline, their ratio.
+# Repetitions of different benchmarks are interleaved in random order, so that a change in
+# the machine's load falls on ours and the baseline alike.
 # ARGS go to the benchmark program (for example --benchmark_filter=Decrypt).
 cmd_bench() {
     ensure_packages "${CORE_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
     configure_and_build "$BENCH_BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
         -DECCENCRYPTION_BUILD_BENCHMARKS=ON -DECCENCRYPTION_BUILD_TESTS=OFF \
         -DECCENCRYPTION_BUILD_EXAMPLES=OFF -DECCENCRYPTION_BUILD_CLI=OFF
-    log "benchmarks: medians of ${ECC_BENCH_REPETITIONS:=5} repetitions"
+    log "benchmarks: medians of ${ECC_BENCH_REPETITIONS:=9} repetitions"
     "$BENCH_BUILD_DIR/bench/ecc_bench" --benchmark_repetitions="$ECC_BENCH_REPETITIONS" \
-        --benchmark_report_aggregates_only=true \
+        --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true \
         --benchmark_out="$BENCH_BUILD_DIR/bench.json" --benchmark_out_format=json "$@"
     log "medians: ours against the plain Crypto++ baseline"
     python3 bench/ratios.py "$BENCH_BUILD_DIR/bench.json"

@@ -11,10 +11,11 @@ import sys
 def main():
     with open(sys.argv[1]) as f:
         run = json.load(f)
-    medians = {}
-    for b in run["benchmarks"]:
-        if b.get("aggregate_name") == "median":
-            medians[b["run_name"]] = b
+    # In the order the benchmarks are registered, whatever order their repetitions ran in.
+    rows = sorted((b for b in run["benchmarks"] if b.get("aggregate_name") == "median"),
+                  key=lambda b: (b["family_index"], b["per_family_instance_index"]))
+    medians = {b["run_name"]: b for b in rows}
+    print(f"load average at the start: {run['context'].get('load_avg', ['?'])[0]:.2f}")
     print("| operation | ours | baseline | ratio |")
     print("|---|---|---|---|")
     for name, ours in medians.items():
