@@ -271,7 +271,7 @@ build_fuzzers() {
 # in $FUZZ_BUILD_DIR/out/<target>/.
 run_fuzzers() {
     local seconds=$1 out=$FUZZ_BUILD_DIR/out failed=0 exe name dir rc i=0
-    local targets=()
+    local targets=() seeds=()
     mapfile -t targets < <(find "$FUZZ_BUILD_DIR/fuzz" -maxdepth 1 -type f -name '*_fuzzer' -perm -u+x | sort)
     [ ${#targets[@]} -gt 0 ] || die "no fuzz targets in $FUZZ_BUILD_DIR/fuzz"
     log "fuzzing ${#targets[@]} targets for $seconds s each"
@@ -279,11 +279,13 @@ run_fuzzers() {
     for exe in "${targets[@]}"; do
         name=$(basename "$exe") dir=$out/$name
         mkdir -p "$dir/corpus"
+        seeds=()
+        [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
         (
             rc=0
             ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
                 "$exe" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 -print_final_stats=1 \
-                -artifact_prefix="$dir/" "$dir/corpus" "fuzz/corpus/$name" >"$dir/log" 2>&1 || rc=$?
+                -artifact_prefix="$dir/" "$dir/corpus" "${seeds[@]}" >"$dir/log" 2>&1 || rc=$?
             echo "$rc" >"$dir/rc"
         ) &
         i=$((i + 1))
@@ -297,7 +299,7 @@ run_fuzzers() {
             "$(sed -n 's/^stat::number_of_executed_units: *//p' "$dir/log")" \
             "$(sed -n 's/^stat::average_exec_per_sec: *//p' "$dir/log")" \
             "$(grep -o 'cov: [0-9]* ft: [0-9]*' "$dir/log" | tail -n 1)" \
-            "$(find "$dir/corpus" "fuzz/corpus/$name" -type f | wc -l)" \
+            "$(find "$dir/corpus" "fuzz/corpus/$name" -type f 2>/dev/null | wc -l)" \
             "$([ "$rc" = 0 ] && echo ok || echo "FAILED (exit $rc)")"
         if [ "$rc" != 0 ]; then
             failed=1
