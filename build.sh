@@ -9,7 +9,7 @@
 #                      then the hardening runs: ctest under ASan+UBSan, the concurrency test under
 #                      TSan, valgrind, every fuzz target for ECC_FUZZ_SECONDS (60) s
 #   ./build.sh bench [ARGS]  Release build, every benchmark with repetitions, table of medians
-#   ./build.sh fuzz [SECONDS]  build the fuzz targets and run each for SECONDS (default 60)
+#   ./build.sh fuzz [SECONDS]  build the fuzz targets and run each for SECONDS (default 60; 0 builds only)
 #   ./build.sh pack    build the native library, then the .NET binding's NuGet package
 #                      into artifacts/nuget/
 set -euo pipefail
@@ -317,7 +317,7 @@ cmd_fuzz() {
     local seconds=${1:-60}
     [[ "$seconds" =~ ^[0-9]+$ ]] || die "fuzz: SECONDS must be a whole number"
     build_fuzzers
-    run_fuzzers "$seconds"
+    [ "$seconds" = 0 ] || run_fuzzers "$seconds"
 }
 
 # cmd_bench [ARGS...]: a Release build of the benchmarks in its own directory, then every
