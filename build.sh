@@ -162,7 +162,7 @@ cmd_pack() {
 # Hardening runners: the ctest suite under sanitizers, valgrind over the GoogleTest executables,
 # and the libFuzzer targets. Each has its own build directory beside the main one.
 HARDENING_PACKAGES=(valgrind)
-FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev)
+FUZZ_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)  # llvm-14: the symbolizer for crash stacks
 ASAN_BUILD_DIR=${ASAN_BUILD_DIR:-build-asan}
 TSAN_BUILD_DIR=${TSAN_BUILD_DIR:-build-tsan}
 FUZZ_BUILD_DIR=${FUZZ_BUILD_DIR:-build-fuzz}
@@ -283,7 +283,8 @@ run_fuzzers() {
         [ -d "fuzz/corpus/$name" ] && seeds=("fuzz/corpus/$name")
         (
             rc=0
-            ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+            ASAN_SYMBOLIZER_PATH=/usr/lib/llvm-14/bin/llvm-symbolizer \
+                ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
                 "$exe" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2560 -print_final_stats=1 \
                 -artifact_prefix="$dir/" "$dir/corpus" "${seeds[@]}" >"$dir/log" 2>&1 || rc=$?
             echo "$rc" >"$dir/rc"
