@@ -108,23 +108,26 @@ bool PrivateKeyHasNamedCurve(const DerBytes& der) {
            (ecKey.Next(kExplicitParameters, &inner) && inner.Peek(kOid));
 }
 
-void FixEncodings(CryptoPP::DL_GroupParameters_EC<CryptoPP::ECP>& params) {
-    params.SetPointCompression(false);
-    params.SetEncodeAsOID(true);
-}
-
-}  // namespace
-
-bool LoadPublicKey(const std::string& text, PublicKey& key) {
-    const DerBytes der(text);
-    if (!PublicKeyHasNamedCurve(der)) return false;
+// Decode runs Crypto++'s decoder over DER bytes that passed the structural check, and fixes
+// the encodings that the key's texts and ciphertexts use: curve by OID, points uncompressed.
+template <typename Key>
+bool Decode(const DerBytes& der, Key& key) {
     try {
         CryptoPP::ArraySource source(der.data(), der.size(), true);
         key.BERDecode(source);
     } catch (const CryptoPP::Exception&) {
         return false;
     }
-    FixEncodings(key.AccessGroupParameters());
+    key.AccessGroupParameters().SetPointCompression(false);
+    key.AccessGroupParameters().SetEncodeAsOID(true);
+    return true;
+}
+
+}  // namespace
+
+bool LoadPublicKey(const std::string& text, PublicKey& key) {
+    const DerBytes der(text);
+    if (!PublicKeyHasNamedCurve(der) || !Decode(der, key)) return false;
     const auto& params = key.GetGroupParameters();
     // Level 1: on the curve, coordinates reduced, not the identity. With a cofactor above 1
     // level 2 also proves membership of the prime-order subgroup.
@@ -134,14 +137,7 @@ bool LoadPublicKey(const std::string& text, PublicKey& key) {
 
 bool LoadPrivateKey(const std::string& text, PrivateKey& key) {
     const DerBytes der(text);
-    if (!PrivateKeyHasNamedCurve(der)) return false;
-    try {
-        CryptoPP::ArraySource source(der.data(), der.size(), true);
-        key.BERDecode(source);
-    } catch (const CryptoPP::Exception&) {
-        return false;
-    }
-    FixEncodings(key.AccessGroupParameters());
+    if (!PrivateKeyHasNamedCurve(der) || !Decode(der, key)) return false;
     // A value of 0 would crash Crypto++'s scalar multiplication; values from n on are not keys.
     const CryptoPP::Integer& d = key.GetPrivateExponent();
     return d.IsPositive() && d < key.GetGroupParameters().GetSubgroupOrder();
