@@ -74,6 +74,19 @@ inline bool Decrypt(const std::string& privateKey, const std::string& ciphertext
     return DecryptBytes(privateKey, ciphertext, message);
 }
 
+// ToHex writes bytes as upper-case hex: the ciphertext text of the inputs, made before the
+// timed loops of both the library and the baseline.
+inline std::string ToHex(const std::string& bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text(bytes.size() * 2, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        text[2 * i] = kDigits[b >> 4];
+        text[2 * i + 1] = kDigits[b & 0x0f];
+    }
+    return text;
+}
+
 }  // namespace baseline
 
 #endif  // ECCENCRYPTION_BENCH_BASELINE_H

@@ -26,17 +26,6 @@ constexpr std::int64_t kKiB = 1024;
 constexpr std::int64_t kMiB = 1024 * kKiB;
 constexpr unsigned int kSeedBytes = 32;
 
-std::string ToHex(const std::string& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text(bytes.size() * 2, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        text[2 * i] = kDigits[b >> 4];
-        text[2 * i + 1] = kDigits[b & 0x0f];
-    }
-    return text;
-}
-
 std::string RandomBytes(std::size_t size) {
     std::mt19937_64 gen(size);
     std::string bytes(size, '\0');
@@ -59,7 +48,7 @@ struct Case {
     std::string message, ciphertext, ciphertextText;
     explicit Case(std::size_t size) : message(RandomBytes(size)) {
         EccEncryption::Encrypt(Fixture::Get().publicKey, message, ciphertext);
-        ciphertextText = ToHex(ciphertext);
+        ciphertextText = baseline::ToHex(ciphertext);
     }
 };
 
@@ -195,7 +184,7 @@ void Baseline_DecryptBytes(benchmark::State& state) {
 
 template <typename Char>
 std::basic_string<Char> HexText() {
-    const std::string narrow = ToHex(RandomBytes(kMiB / 2));
+    const std::string narrow = baseline::ToHex(RandomBytes(kMiB / 2));
     return std::basic_string<Char>(narrow.begin(), narrow.end());
 }
 

@@ -16,17 +16,6 @@
 
 namespace {
 
-std::string ToHex(const std::string& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text(bytes.size() * 2, '\0');
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        text[2 * i] = kDigits[b >> 4];
-        text[2 * i + 1] = kDigits[b & 0x0f];
-    }
-    return text;
-}
-
 struct Inputs {
     std::string privateKey, publicKey, message, ciphertext, ciphertextText;
 };
@@ -91,7 +80,7 @@ int main(int argc, char** argv) {
     std::mt19937 gen(1);
     for (char& c : in.message) c = static_cast<char>(gen());
     EccEncryption::Encrypt(in.publicKey, in.message, in.ciphertext);
-    in.ciphertextText = ToHex(in.ciphertext);
+    in.ciphertextText = baseline::ToHex(in.ciphertext);
     // One call outside the measurement, so that Crypto++'s one-time set-up is not counted.
     if (!RunOnce(op, in) || !MeasuredCalls(op, in, std::strtol(argv[3], nullptr, 10))) {
         std::fprintf(stderr, "ecc_percall: %s failed\n", op.c_str());
