@@ -3,15 +3,20 @@
 # (Debian packages, through sudo when not root), so a fresh Debian 12 machine needs nothing else.
 #
 #   ./build.sh demo    build, then a round trip with ecc-crypt: keygen, encrypt, decrypt, compare
-#   ./build.sh test    build with warnings as errors under CI=true, then run every test suite
-#                      (native tests, the .NET binding's tests, its Mono smoke program and
-#                      a round trip through its freshly made NuGet package)
-#                      then the hardening runs: ctest under ASan+UBSan, the concurrency test under
-#                      TSan, valgrind, every fuzz target for ECC_FUZZ_SECONDS (60) s
+#   ./build.sh test    build with warnings as errors under CI=true, then run every test suite:
+#                      native tests; the self-contained natives for win-x64 (tests under Wine),
+#                      linux-x64 and linux-arm64 (tests under qemu); the .NET binding's tests,
+#                      its Mono smoke program and its freshly made NuGet package on .NET, Mono,
+#                      Windows (Wine) and a Debian 11 tree; the Debian packages on a fresh
+#                      Debian 12 tree; then the hardening runs: ctest under ASan+UBSan, the
+#                      concurrency test under TSan, valgrind, every fuzz target for
+#                      ECC_FUZZ_SECONDS (60) s
 #   ./build.sh bench [ARGS]  Release build, every benchmark with repetitions, table of medians
 #   ./build.sh fuzz [SECONDS]  build the fuzz targets and run each for SECONDS (default 60; 0 builds only)
-#   ./build.sh pack    build the native library, then the .NET binding's NuGet package
-#                      into artifacts/nuget/
+#   ./build.sh pack    build the self-contained natives for win-x64, linux-x64 and linux-arm64,
+#                      then the .NET binding's NuGet package into artifacts/nuget/
+#   ./build.sh deb     the Debian packages libeccencryption1, libeccencryption-dev and ecc-crypt
+#                      into artifacts/deb/, checked with lintian
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"
 
@@ -28,25 +33,8 @@ MONO_PACKAGES=(mono-runtime libmono-corlib4.5-cil)
 DOTNET_DIR=binding/dotnet
 export DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1
 
-log() { printf '==> %s\n' "$*"; }
-die() { printf 'build.sh: %s\n' "$*" >&2; exit 1; }
-
-as_root() {
-    if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi
-}
-
-# ensure_packages PKG...: installs the Debian packages that are not installed yet.
-ensure_packages() {
-    local missing=() p
-    for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    log "installing ${missing[*]}"
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}" >/dev/null
-}
+# shellcheck source=packaging/lib.sh
+. packaging/lib.sh
 
 # configure_and_build DIR [CMAKE_ARGS...]
 configure_and_build() {
@@ -81,6 +69,17 @@ cmd_demo() (
     ! step decrypt --private-key other.key --in message.enc || die "demo: a wrong key decrypted"
 )
 
+# The self-contained natives of the NuGet package, each in its build folder: Crypto++ and the
+# C++ runtime linked in, built once per folder.
+WIN_BUILD_DIR=${WIN_BUILD_DIR:-build-win}
+LINUX_NATIVES_DIR=${LINUX_NATIVES_DIR:-build-natives}
+DEB_BUILD_DIR=${DEB_BUILD_DIR:-build-deb}
+
+build_natives() {
+    timed "win-x64 native" packaging/natives-windows.sh "$WIN_BUILD_DIR"
+    timed "linux-x64 and linux-arm64 natives" packaging/natives-linux.sh "$LINUX_NATIVES_DIR"
+}
+
 cmd_test() {
     ensure_packages "${CORE_PACKAGES[@]}" "${TEST_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
     configure_and_build "$BUILD_DIR" -DECCENCRYPTION_BUILD_TESTS=ON \
@@ -92,7 +91,11 @@ cmd_test() {
     bench_out=$("$BUILD_DIR/bench/ecc_bench" --benchmark_min_time=0.01 2>&1)
     # A benchmark whose operation fails reports it and skips; the program still exits 0.
     ! grep -F 'ERROR OCCURRED' <<<"$bench_out" || die "a benchmark's operation failed"
-    dotnet_tests "$BUILD_DIR"
+    build_natives
+    timed "win-x64 tests under Wine" packaging/test-windows.sh "$WIN_BUILD_DIR"
+    timed "linux-arm64 tests under qemu" packaging/test-arm64.sh "$LINUX_NATIVES_DIR"
+    timed ".NET" dotnet_tests "$BUILD_DIR"
+    timed "Debian packages" deb_tests
     timed asan run_asan
     timed tsan run_tsan
     timed valgrind run_valgrind
@@ -103,13 +106,20 @@ require_dotnet() {
     command -v dotnet >/dev/null || die "the .NET SDK (dotnet) is not on PATH: install it first"
 }
 
-# dotnet_pack NATIVE_DIR OUT_DIR: the binding's NuGet package, over NATIVE_DIR's native library.
+# dotnet_pack HOST_NATIVE_DIR OUT_DIR: the binding's NuGet package with the three self-contained
+# natives (build_natives makes them); HOST_NATIVE_DIR holds this machine's build for the build
+# output.
 dotnet_pack() {
     dotnet pack "$DOTNET_DIR/Orvane.Common.CryptographyWrapper" -c Release -v q --nologo \
-        -p:EccNativeDir="$(realpath "$1")" -o "$2"
+        -p:EccNativeDir="$(realpath "$1")" \
+        -p:EccNativeWinX64="$(realpath "$WIN_BUILD_DIR/bin/eccencryption.dll")" \
+        -p:EccNativeLinuxX64="$(realpath "$LINUX_NATIVES_DIR/linux-x64/libeccencryption.so")" \
+        -p:EccNativeLinuxArm64="$(realpath "$LINUX_NATIVES_DIR/linux-arm64/libeccencryption.so")" \
+        -o "$2"
 }
 
-# dotnet_tests NATIVE_DIR: the binding's tests over the native library built in NATIVE_DIR.
+# dotnet_tests NATIVE_DIR: the binding's tests over the native library built in NATIVE_DIR, then
+# its package, made from the self-contained natives, on every platform it serves.
 dotnet_tests() {
     local native
     native=$(realpath "$1")
@@ -120,43 +130,35 @@ dotnet_tests() {
     log ".NET Framework 4.6.2 build under Mono"
     dotnet build "$DOTNET_DIR/smoke" -c Release -v q --nologo -p:EccNativeDir="$native" >/dev/null
     mono "$DOTNET_DIR/smoke/bin/Release/net462/Smoke.exe"
-    log ".NET binding package, used from a scratch project as a new user would"
-    package_test "$native"
+    log ".NET binding package, used from scratch projects as a new user would"
+    local work=$BUILD_DIR/package-test
+    rm -rf "$work" && mkdir -p "$work/feed"
+    dotnet_pack "$native" "$work/feed" >/dev/null
+    WINEPREFIX=$(realpath "$WIN_BUILD_DIR")/wineprefix \
+        ECC_LINUX_TREE="packaging/debian11-root.sh $LINUX_NATIVES_DIR --dotnet" \
+        "$DOTNET_DIR/package-test/run.sh" "$work/feed" "$BUILD_DIR/cli/ecc-crypt" "$work/run"
 }
 
-# package_test NATIVE_DIR: packs the binding into a folder feed, builds a scratch console
-# program for net10.0 and net462 against it, and runs the program on .NET and on Mono. Only the
-# feed and the local NuGet cache serve the restore, into a scratch package folder, so the fresh
-# package is the one used.
-package_test() (
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    dotnet_pack "$1" "$work/feed" >/dev/null
-    cache=$(dotnet nuget locals global-packages --list | sed 's/^global-packages: //')
-    mkdir "$work/app"
-    cp "$DOTNET_DIR/package-test/PackageTest.csproj" "$DOTNET_DIR/smoke/Program.cs" "$work/app/"
-    cat >"$work/app/nuget.config" <<EOF
-<configuration>
-  <packageSources>
-    <clear />
-    <add key="binding" value="$work/feed" />
-    <add key="cache" value="$cache" />
-  </packageSources>
-</configuration>
-EOF
-    dotnet build "$work/app" -c Release -v q --nologo --packages "$work/packages" >/dev/null
-    dotnet "$work/app/bin/Release/net10.0/PackageTest.dll" package
-    mono "$work/app/bin/Release/net462/PackageTest.exe" package
-)
+# deb_tests: the Debian packages, made and checked with lintian, then installed, used and
+# removed on a fresh Debian 12 tree.
+deb_tests() {
+    packaging/deb.sh "$DEB_BUILD_DIR" artifacts/deb
+    as_root packaging/deb-test.sh artifacts/deb "$DEB_BUILD_DIR"
+}
 
 cmd_pack() {
     ensure_packages "${CORE_PACKAGES[@]}"
     require_dotnet
     configure_and_build "$BUILD_DIR" -DECCENCRYPTION_BUILD_TESTS=OFF
+    build_natives
     log ".NET binding package"
     rm -f artifacts/nuget/*.nupkg
     dotnet_pack "$BUILD_DIR" artifacts/nuget
     ls artifacts/nuget/*.nupkg
+}
+
+cmd_deb() {
+    packaging/deb.sh "$DEB_BUILD_DIR" artifacts/deb
 }
 
 # Hardening runners: the ctest suite under sanitizers, valgrind over the GoogleTest executables,
@@ -352,6 +354,7 @@ case "${1:-}" in
     bench) shift; cmd_bench "$@" ;;
     fuzz) shift; cmd_fuzz "$@" ;;
     pack) shift; cmd_pack "$@" ;;
+    deb) shift; cmd_deb "$@" ;;
     -h|--help|help) usage ;;
     *) usage >&2; exit 2 ;;
 esac

@@ -6,8 +6,9 @@ namespace Orvane.Common.CryptographyWrapper
 {
     /// <summary>
     /// P-256 key pairs and ECIES encryption of text, computed by the native libeccencryption in
-    /// this process. Text crosses to the native side as UTF-8, so any text survives a round trip
-    /// up to its first U+0000. Failures are results, not exceptions: <see cref="Encrypt"/> returns
+    /// this process. Text crosses to the native side in the system's narrow character set: the
+    /// ANSI code page on Windows (characters it lacks are replaced as Windows replaces them), UTF-8
+    /// elsewhere; it survives a round trip up to its first U+0000. Failures are results, not exceptions: <see cref="Encrypt"/> returns
     /// 0 and <see cref="Decrypt"/> returns "". A null argument throws
     /// <see cref="ArgumentNullException"/> before anything is done. All methods are thread-safe.
     /// </summary>
@@ -57,10 +58,11 @@ namespace Orvane.Common.CryptographyWrapper
         /// two digits per byte, which <see cref="Decrypt"/> takes as it stands.
         /// </summary>
         /// <param name="sPublicKey">A public-key text from <see cref="GenerateEccKeys"/>.</param>
-        /// <param name="sMsgToEncrypt">The message; encrypted as UTF-8, up to its first U+0000.</param>
+        /// <param name="sMsgToEncrypt">The message; encrypted in the narrow character set (the ANSI
+        /// code page on Windows, UTF-8 elsewhere), up to its first U+0000.</param>
         /// <param name="encryptedMsg">Receives the ciphertext text; left as passed in when
         /// encryption fails. Must not be null.</param>
-        /// <returns>The ciphertext's byte count (the message's UTF-8 byte count plus 85), or 0
+        /// <returns>The ciphertext's byte count (the message's narrow byte count plus 85), or 0
         /// when encryption fails (for example, an invalid public-key text).</returns>
         public static UInt32 Encrypt(ref String sPublicKey, ref String sMsgToEncrypt, ref String encryptedMsg)
         {
@@ -123,8 +125,9 @@ namespace Orvane.Common.CryptographyWrapper
             }
         }
 
-        // Replaces os with a native copy of s in the narrow character set (UTF-8 here), up to the
-        // first U+0000. The unmanaged buffer is released on every path.
+        // Replaces os with a native copy of s in the narrow character set (the ANSI code page on
+        // Windows, UTF-8 elsewhere), up to the first U+0000. The unmanaged buffer is released on
+        // every path.
         private static void MarshalString(String s, ref NativeString os)
         {
             IntPtr narrow = Marshal.StringToHGlobalAnsi(s);
@@ -153,9 +156,10 @@ namespace Orvane.Common.CryptographyWrapper
             }
         }
 
-        // A new string from the native string's bytes up to the first zero byte, decoded as
-        // UTF-8, the narrow character set that MarshalString produces (String(sbyte*) does the
-        // same on .NET on Linux; this keeps Mono identical whatever its locale settings).
+        // A new string from the native string's bytes up to the first zero byte, decoded in the
+        // narrow character set that MarshalString produces: the ANSI code page on Windows, so that
+        // text Windows callers stored in that form reads back as it was; UTF-8 elsewhere, which is
+        // what .NET uses there and keeps Mono the same whatever its locale settings.
         private static unsafe String FromNarrow(NativeString s)
         {
             byte* bytes = s.Bytes(out _);
@@ -164,8 +168,14 @@ namespace Orvane.Common.CryptographyWrapper
             {
                 length++;
             }
+            if (IsWindows)
+            {
+                return Marshal.PtrToStringAnsi((IntPtr)bytes, length);
+            }
             return new String((sbyte*)bytes, 0, length, Encoding.UTF8);
         }
+
+        private static readonly bool IsWindows = Environment.OSVersion.Platform == PlatformID.Win32NT;
 
         // The native string's bytes as upper-case hex text, two digits per byte.
         private static unsafe String HexText(NativeString s)

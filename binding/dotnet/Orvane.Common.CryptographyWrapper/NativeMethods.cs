@@ -34,9 +34,11 @@ namespace Orvane.Common.CryptographyWrapper
         private const string Library = "eccencryption";
 
 #if NET
-        // Finds the native library under runtimes/linux-x64/native beside this assembly or the
-        // application, where the build output and NuGet put it, so callers need not set
-        // LD_LIBRARY_PATH. Otherwise the runtime's usual search applies.
+        // Finds the native library under runtimes/<rid>/native beside this assembly or the
+        // application (the build output's layout, and a package's when nothing flattened it), so
+        // callers need not set PATH or LD_LIBRARY_PATH. Otherwise the runtime's usual search
+        // applies: an application restored from the package finds it through its deps.json, a
+        // self-contained one beside itself.
         static NativeMethods()
         {
             NativeLibrary.SetDllImportResolver(typeof(NativeMethods).Assembly, Resolve);
@@ -45,7 +47,7 @@ namespace Orvane.Common.CryptographyWrapper
         private static IntPtr Resolve(string name, Assembly assembly, DllImportSearchPath? searchPath)
         {
             if (name != Library) return IntPtr.Zero;
-            string relative = Path.Combine("runtimes", "linux-x64", "native", "libeccencryption.so");
+            string relative = Path.Combine("runtimes", RuntimeIdentifier(), "native", FileName());
             foreach (string folder in new[] { Path.GetDirectoryName(assembly.Location), AppContext.BaseDirectory })
             {
                 if (string.IsNullOrEmpty(folder)) continue;
@@ -56,6 +58,19 @@ namespace Orvane.Common.CryptographyWrapper
                 }
             }
             return IntPtr.Zero;
+        }
+
+        // The package's name for this process's platform: win-x64, linux-x64, linux-arm64, ...
+        private static string RuntimeIdentifier()
+        {
+            string os = OperatingSystem.IsWindows() ? "win" : OperatingSystem.IsMacOS() ? "osx" : "linux";
+            return os + "-" + RuntimeInformation.ProcessArchitecture.ToString().ToLowerInvariant();
+        }
+
+        private static string FileName()
+        {
+            if (OperatingSystem.IsWindows()) return Library + ".dll";
+            return "lib" + Library + (OperatingSystem.IsMacOS() ? ".dylib" : ".so");
         }
 #endif
 
