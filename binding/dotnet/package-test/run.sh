@@ -8,7 +8,9 @@
 #     (Windows-1252);
 #   - when ECC_LINUX_TREE is a command that runs its arguments inside a Linux tree without
 #     Crypto++, with this machine's .NET and WORK visible at the same paths (build.sh uses the
-#     Debian 11 build root: glibc 2.31, the oldest the natives support), the net10.0 program there.
+#     Debian 11 build root: glibc 2.31, the oldest the natives support), the net10.0 program there,
+#     and the program published self-contained for linux-arm64, run there by qemu's user-mode
+#     emulation (qemu-aarch64-static, with the arm64 C library in /usr/aarch64-linux-gnu).
 set -euo pipefail
 feed=$(realpath "$1") tool=$(realpath "$2") work=$(realpath -m "$3")
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -66,4 +68,7 @@ if [ -n "${ECC_LINUX_TREE:-}" ]; then
             echo "package test: the Linux tree has Crypto++ installed" >&2; exit 1; fi
         echo "Linux tree: $(. /etc/os-release && echo "$PRETTY_NAME"), $(ldd --version | head -n 1), no Crypto++"'
     $ECC_LINUX_TREE dotnet "$work/app/bin/Release/net10.0/PackageTest.dll" "package in a Debian 11 tree"
+    dotnet_q publish "$work/app" -f net10.0 -r linux-arm64 --self-contained -o "$work/arm64"
+    $ECC_LINUX_TREE qemu-aarch64-static -L /usr/aarch64-linux-gnu "$work/arm64/PackageTest" \
+        "package on linux-arm64 (qemu, Debian 11 tree)"
 fi

@@ -66,6 +66,9 @@ internal static class Program
             Exchange(args[1], check);
         }
 
+#if NET
+        runtime += ", " + System.Runtime.InteropServices.RuntimeInformation.ProcessArchitecture;
+#endif
         Console.WriteLine("round trips through ECCcryptWrapper on " + runtime + ", " + Environment.OSVersion);
         Console.WriteLine(label + ": " + passed + " passed, " + failed + " failed");
         return failed == 0 ? 0 : 1;
