@@ -140,12 +140,19 @@ std::string ReadSmallFile(const std::string& path, std::size_t limit) {
     InputFile in(path);
     std::string content(limit + 1, '\0');
     std::size_t size = 0;
-    while (size < content.size()) {
-        const std::size_t n = in.Read(&content[size], content.size() - size);
-        if (n == 0) break;
-        size += n;
+    try {
+        while (size < content.size()) {
+            const std::size_t n = in.Read(&content[size], content.size() - size);
+            if (n == 0) break;
+            size += n;
+        }
+        if (size > limit) throw Failure(path + " is too large to be a key file");
+    } catch (...) {
+        // What was read may be a private key: wiped before the buffer is released.
+        volatile char* p = &content[0];
+        for (std::size_t i = 0; i < size; ++i) p[i] = 0;
+        throw;
     }
-    if (size > limit) throw Failure(path + " is too large to be a key file");
     content.resize(size);
     return content;
 }

@@ -11,13 +11,17 @@
 #include <string>
 #include <utility>
 
+#include "Blinding.h"
 #include "KeyText.h"
 
+using eccencryption::BlindedExponent;
+using eccencryption::BlindedPublicPoint;
 using eccencryption::KeyText;
 using eccencryption::LoadPrivateKey;
 using eccencryption::LoadPublicKey;
 using eccencryption::PrivateKey;
 using eccencryption::PublicKey;
+using eccencryption::WipedString;
 
 namespace {
 
@@ -76,19 +80,23 @@ void EncryptInto(const Encryptor& encryptor, CryptoPP::RandomNumberGenerator& rn
 
 // DecryptBytes decrypts |size| >= E + 20 ciphertext bytes into |plaintext|, which may be the
 // masked message itself (ciphertext + E). It gives what the stock decryptor gives, and leaves
-// |plaintext| untouched when the ciphertext is invalid.
+// |plaintext| untouched when the ciphertext is invalid. The decryptor's private exponent may be
+// a blinded one (d + r*n): both paths give the same result with it, since they multiply only
+// points of the prime-order subgroup by it.
 //
 // The stock decryptor proves that the ephemeral point lies in the prime-order subgroup by
 // multiplying it by the subgroup order, together with the multiplication by the private value.
 // With cofactor 1 the whole group has prime order, so a point that is on the curve and not the
 // identity is in it already: the point is checked directly and only the one multiplication
 // that the shared secret needs is made. Other cofactors keep the stock path.
-CryptoPP::DecodingResult DecryptBytes(const Decryptor& decryptor, const byte* ciphertext,
+CryptoPP::DecodingResult DecryptBytes(const Decryptor& decryptor,
+                                      CryptoPP::RandomNumberGenerator& rng, const byte* ciphertext,
                                       std::size_t size, byte* plaintext) {
     const auto& params = decryptor.GetKey().GetGroupParameters();
     if (params.GetCofactor() != 1) {
-        // Decryption draws no randomness; NullRNG fails loudly if that ever changes.
-        return decryptor.Decrypt(CryptoPP::NullRNG(), ciphertext, size, plaintext);
+        // The stock decryptor multiplies the point by n and by the (blinded) private exponent
+        // together, and refuses the point unless the first product is the identity.
+        return decryptor.Decrypt(rng, ciphertext, size, plaintext);
     }
     const CryptoPP::ECP& curve = params.GetCurve();
     const std::size_t pointSize = params.GetEncodedElementSize(true);
@@ -125,9 +133,18 @@ Status DecryptWith(const std::string& privateKey, const byte* ciphertext, std::s
         decryptor.GetKey().GetGroupParameters().GetEncodedElementSize(true);
     if (ciphertext == nullptr || size < pointSize + kTagSize) return Status::CiphertextTooShort;
 
+    // Decryption draws randomness: the private value is blinded (d + r*n, see Blinding.h) with a
+    // fresh r from the operating system for this call, so that the time the multiplication takes
+    // and the table entries it reads do not depend on d. When the source fails, NonblockingRng
+    // throws and the call reports an internal failure; it never falls back to the bare d.
+    CryptoPP::NonblockingRng rng;
+    auto& key = decryptor.AccessKey();
+    key.SetPrivateExponent(BlindedExponent(key.GetPrivateExponent(),
+                                           key.GetGroupParameters().GetSubgroupOrder(), rng));
+
     const std::size_t messageSize = decryptor.MaxPlaintextLength(size);
     const CryptoPP::DecodingResult result =
-        DecryptBytes(decryptor, ciphertext, size, output(pointSize, messageSize));
+        DecryptBytes(decryptor, rng, ciphertext, size, output(pointSize, messageSize));
     if (!result.isValidCoding || result.messageLength != messageSize) {
         return Status::AuthenticationFailed;
     }
@@ -168,15 +185,22 @@ void EccEncryption::GenerateEccKeys(unsigned int uiKeySize, std::string& sPrivat
         params.SetEncodeAsOID(true);
         PrivateKey privateKey;
         privateKey.Initialize(rng, params);
+        // d*G as MakePublicKey gives it, but computed as (d + r*n)*G with an r of its own, so
+        // that the multiplication's timing does not depend on d.
         PublicKey publicKey;
-        privateKey.MakePublicKey(publicKey);
+        publicKey.Initialize(privateKey.GetGroupParameters(),
+                             BlindedPublicPoint(privateKey.GetGroupParameters(),
+                                                privateKey.GetPrivateExponent(), rng));
 
-        // Both texts are built before either output changes, and moving a string cannot fail,
-        // so a failure leaves both outputs as they were.
-        std::string publicText = KeyText(publicKey);
-        std::string privateText = KeyText(privateKey);
-        sPublicKey = std::move(publicText);
-        sPrivateKey = std::move(privateText);
+        // Both texts are built before either output changes, and swapping strings cannot fail,
+        // so a failure leaves both outputs as they were. The locals end with the outputs' old
+        // contents (which may be an earlier private key) and are wiped on every path out.
+        std::string publicText, privateText;
+        const WipedString wipePublic(publicText), wipePrivate(privateText);
+        publicText = KeyText(publicKey);
+        privateText = KeyText(privateKey);
+        sPublicKey.swap(publicText);
+        sPrivateKey.swap(privateText);
     } catch (...) {
     }
 }

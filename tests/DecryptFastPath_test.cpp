@@ -235,6 +235,28 @@ TEST(DecryptFastPathTest, WycheproofEphemeralPointsMatchStockDecryptor) {
                 refused);
 }
 
+// Private values with many leading zero bytes, or with few bits set, are read and blinded like
+// any other: the library must decrypt with them exactly as the stock decryptor does.
+TEST(DecryptFastPathTest, ShortAndSparsePrivateValuesMatchStockDecryptor) {
+    const Params p256(CryptoPP::ASN1::secp256r1());
+    const Integer& n = p256.GetSubgroupOrder();
+    for (const Integer& d :
+         {Integer::One(), Integer(2), Integer::Power2(128) + 1, Integer::Power2(255) + 1, n - 1}) {
+        SCOPED_TRACE(IntToString(d, 16));
+        CryptoPP::DL_PrivateKey_EC<ECP> privateKey;
+        privateKey.Initialize(p256, d);
+        CryptoPP::DL_PublicKey_EC<ECP> publicKey;
+        privateKey.MakePublicKey(publicKey);
+        Scheme::Encryptor encryptor(publicKey);
+        CryptoPP::AutoSeededRandomPool rng;
+        const std::string message = "private value " + IntToString(d, 16);
+        std::string ciphertext(encryptor.CiphertextLength(message.size()), '\0');
+        encryptor.Encrypt(rng, Bytes(message), message.size(),
+                          reinterpret_cast<CryptoPP::byte*>(&ciphertext[0]));
+        EXPECT_TRUE(ExpectSameAsStock(KeyText(privateKey), ciphertext));
+    }
+}
+
 // secp128r2 has cofactor 4: the stock path must still refuse a point outside the subgroup.
 TEST(DecryptFastPathTest, CofactorAboveOneKeepsSubgroupCheck) {
     const Keys keys(CryptoPP::ASN1::secp128r2());

@@ -121,7 +121,7 @@ TEST(RandomSource, KeyGenerationSeedsFromTheSystemWithinBounds) {
     }
 }
 
-TEST(RandomSource, EveryEncryptionSeedsFromTheSystem) {
+TEST(RandomSource, EveryEncryptionAndDecryptionDrawsFromTheSystem) {
     std::string priv, pub, ciphertext;
     EccEncryption::GenerateEccKeys(32, priv, pub);
     for (int i = 0; i < 3; ++i) {
@@ -129,15 +129,34 @@ TEST(RandomSource, EveryEncryptionSeedsFromTheSystem) {
         ASSERT_GT(EccEncryption::Encrypt(pub, "seeded", ciphertext), 0u);
         EXPECT_GE(watch.Bytes(), 32) << "call " << i;
     }
-    RandomWatch watch;
-    EXPECT_EQ(EccEncryption::Decrypt(priv, ToHex(ciphertext)), "seeded");
-    EXPECT_EQ(watch.Bytes(), 0) << "decryption needs no randomness";
+    // Every decryption blinds the private value with 96 fresh bits of its own.
+    for (int i = 0; i < 3; ++i) {
+        RandomWatch watch;
+        EXPECT_EQ(EccEncryption::Decrypt(priv, ToHex(ciphertext)), "seeded");
+        EXPECT_GE(watch.Bytes(), 12) << "Decrypt, call " << i;
+        RandomWatch bytesWatch;
+        std::string message;
+        EXPECT_EQ(EccEncryption::DecryptMessage(
+                      priv, reinterpret_cast<const unsigned char*>(ciphertext.data()),
+                      ciphertext.size(), message),
+                  Status::Ok);
+        EXPECT_GE(bytesWatch.Bytes(), 12) << "DecryptMessage, call " << i;
+    }
 }
 
 TEST(RandomSource, AFailingSourceChangesNoOutput) {
-    std::string priv, pub;
+    std::string priv, pub, good;
     EccEncryption::GenerateEccKeys(32, priv, pub);
+    ASSERT_GT(EccEncryption::Encrypt(pub, "message", good), 0u);
     FailingRandomSource failing;
+
+    // Decryption without its blinding randomness fails rather than multiply by the bare key.
+    std::string message = "unchanged";
+    EXPECT_EQ(EccEncryption::DecryptMessage(
+                  priv, reinterpret_cast<const unsigned char*>(good.data()), good.size(), message),
+              Status::InternalFailure);
+    EXPECT_EQ(message, "unchanged");
+    EXPECT_EQ(EccEncryption::Decrypt(priv, ToHex(good)), "");
 
     std::string newPriv = "old private", newPub = "old public";
     EccEncryption::GenerateEccKeys(32, newPriv, newPub);
