@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "FileIo.h"
+#include "KeyFile.h"
 #include "TextInput.h"
 
 namespace {
@@ -21,8 +22,8 @@ namespace {
 using ecccrypt::DefaultFileMode;
 using ecccrypt::Failure;
 using ecccrypt::InputFile;
+using ecccrypt::KeyFormat;
 using ecccrypt::KeyKind;
-using ecccrypt::KeyTextError;
 using ecccrypt::Output;
 using ecccrypt::OutputFile;
 
@@ -48,21 +49,35 @@ const char kToolUsage[] =
     "  keygen   make a key pair\n"
     "  encrypt  encrypt a message for a public key\n"
     "  decrypt  decrypt a ciphertext with a private key\n"
+    "  convert  convert a key file between key text, PEM and DER\n"
     "\n"
     "Run 'ecc-crypt COMMAND --help' for the options of a command.\n"
     "Exit status: 0 success, 1 failure, 2 usage error.\n";
 
 const char kKeygenUsage[] =
-    "Usage: ecc-crypt keygen --private-key FILE --public-key FILE [--seed-bytes N] [--force]\n"
+    "Usage: ecc-crypt keygen --private-key FILE --public-key FILE [--seed-bytes N]\n"
+    "                        [--format text|pem] [--force]\n"
     "\n"
-    "Makes a key pair and writes each key as hex text and a newline, the private key\n"
-    "into a file of mode 0600.\n"
+    "Makes a key pair and writes each key as hex text and a newline (or as PEM), the\n"
+    "private key into a file of mode 0600.\n"
     "\n"
     "  --private-key FILE  file for the private key\n"
     "  --public-key FILE   file for the public key\n"
     "  --seed-bytes N      bytes of system randomness that seed the generator, 32 to 4096\n"
     "                      (default 32)\n"
+    "  --format FORMAT     text (default) or pem\n"
     "  --force             replace existing key files\n";
+
+const char kConvertUsage[] =
+    "Usage: ecc-crypt convert --to text|pem|der [--in FILE] [--out FILE]\n"
+    "\n"
+    "Reads a public or private key file (key text, PEM or DER; a SEC 1 'EC PRIVATE KEY'\n"
+    "too) and writes the key in the chosen form. A private key is written with mode 0600.\n"
+    "Every command reads key files in all of these forms.\n"
+    "\n"
+    "  --to FORMAT  text (hex of the DER encoding, as keygen writes it), pem or der\n"
+    "  --in FILE    the key file (default: standard input, also '-')\n"
+    "  --out FILE   where the key goes (default: standard output, also '-')\n";
 
 const char kEncryptUsage[] =
     "Usage: ecc-crypt encrypt --public-key FILE [--in FILE] [--out FILE] [--binary]\n"
@@ -86,11 +101,14 @@ const char kDecryptUsage[] =
     "  --out FILE          where the message goes (default: standard output, also '-')\n"
     "  --binary            read raw ciphertext bytes instead of hex text\n";
 
-// Overwrites a string that held key material before its memory is released.
+// Overwrites a string that held key material before its memory is released: all of its
+// storage, the spare capacity (where a longer earlier content may remain) included. Resizing
+// within the capacity allocates nothing.
 class WipeOnExit {
   public:
     explicit WipeOnExit(std::string& s) : s_(s) {}
     ~WipeOnExit() {
+        s_.resize(s_.capacity());
         volatile char* p = s_.data();
         for (std::size_t i = 0; i < s_.size(); ++i) p[i] = 0;
     }
@@ -157,25 +175,42 @@ unsigned int ParseSeedBytes(const std::string& text) {
     return static_cast<unsigned int>(value);
 }
 
+// ReadKeyFile reads a key file in any of the forms the tool knows and returns the key's DER
+// encoding; |kind| is set to what it holds.
+std::string ReadKeyFile(const std::string& path, KeyKind& kind, const char* wantedName) {
+    std::string content = ecccrypt::ReadSmallFile(path, kKeyFileLimit);
+    const WipeOnExit wipeContent(content);
+    std::string der;
+    const std::string why = ecccrypt::ParseKeyFile(content, kind, der);
+    if (!why.empty()) {
+        const std::string name = path == "-" ? "on standard input" : "file " + path;
+        const std::string what = *wantedName != '\0' ? std::string(wantedName) + " key " : "key ";
+        throw Failure("invalid " + what + name + ": " + why);
+    }
+    return der;
+}
+
 // ReadKey reads a key file of the |wanted| kind and returns its key text.
 std::string ReadKey(const std::string& path, KeyKind wanted, const char* option) {
     if (path == "-") throw UsageError(std::string("option ") + option + " needs a file name");
-    std::string content = ecccrypt::ReadSmallFile(path, kKeyFileLimit);
-    const WipeOnExit wipeContent(content);
     const char* const wantedName = wanted == KeyKind::Public ? "public" : "private";
     KeyKind kind;
-    std::string text;
-    const KeyTextError error = ecccrypt::ParseKeyText(content, kind, text);
-    if (error != KeyTextError::None) {
-        throw Failure(std::string("invalid ") + wantedName + " key file " + path + ": " +
-                      ecccrypt::KeyTextErrorText(error));
-    }
+    std::string der = ReadKeyFile(path, kind, wantedName);
+    const WipeOnExit wipeDer(der);
     if (kind != wanted) {
-        WipeOnExit wipeText(text);
         throw Failure(path + " holds a " + (kind == KeyKind::Public ? "public" : "private") +
                       " key; " + option + " needs the " + wantedName + " key");
     }
-    return text;
+    return ecccrypt::ToHexText(der);
+}
+
+KeyFormat ParseFormat(const std::string& name, const char* option, bool derAllowed) {
+    KeyFormat format;
+    if (!ecccrypt::ParseKeyFormat(name, format) || (!derAllowed && format == KeyFormat::Der)) {
+        throw UsageError(std::string(option) + " must be " +
+                         (derAllowed ? "text, pem or der" : "text or pem"));
+    }
+    return format;
 }
 
 void WriteHexLine(Output& output, const std::string& bytes) {
@@ -209,12 +244,23 @@ void ReadCiphertextText(InputFile& in, std::string& ciphertext) {
     if (!reader.Finish()) throw Failure(reader.Error());
 }
 
+// PemOfKeyText returns the PEM form of a key text that the library made.
+std::string PemOfKeyText(const std::string& text) {
+    KeyKind kind;
+    std::string der;
+    const WipeOnExit wipeDer(der);
+    const std::string why = ecccrypt::ParseKeyFile(text, kind, der);
+    if (!why.empty()) throw Failure("key generation made an unreadable key: " + why);
+    return ecccrypt::EncodeKeyFile(kind, der, KeyFormat::Pem);
+}
+
 int Keygen(const std::vector<std::string>& args) {
-    std::optional<std::string> privatePath, publicPath, seedText;
+    std::optional<std::string> privatePath, publicPath, seedText, formatName;
     bool force = false;
     if (!ParseOptions(args, {{"--private-key", &privatePath, nullptr},
                              {"--public-key", &publicPath, nullptr},
                              {"--seed-bytes", &seedText, nullptr},
+                             {"--format", &formatName, nullptr},
                              {"--force", nullptr, &force}})) {
         std::fputs(kKeygenUsage, stdout);
         return 0;
@@ -228,6 +274,8 @@ int Keygen(const std::vector<std::string>& args) {
         throw UsageError("--private-key and --public-key name the same file");
     }
     const unsigned int seedBytes = seedText ? ParseSeedBytes(*seedText) : kDefaultSeedBytes;
+    const KeyFormat format =
+        formatName ? ParseFormat(*formatName, "--format", false) : KeyFormat::Text;
     if (!force) {
         for (const std::string* path : {&privateName, &publicName}) {
             if (ecccrypt::Exists(*path))
@@ -241,13 +289,22 @@ int Keygen(const std::vector<std::string>& args) {
     if (privateText.empty()) {
         throw Failure("key generation failed (the system's random source may be unavailable)");
     }
-    privateText += '\n';
-    publicText += '\n';
-
+    // The newline is written on its own: appending it could move the key text to a larger
+    // buffer and release the old one unwiped.
     OutputFile privateFile(privateName, 0600);
     OutputFile publicFile(publicName, DefaultFileMode());
-    privateFile.Write(privateText.data(), privateText.size());
-    publicFile.Write(publicText.data(), publicText.size());
+    if (format == KeyFormat::Pem) {
+        std::string privatePem = PemOfKeyText(privateText);
+        const WipeOnExit wipePem(privatePem);
+        const std::string publicPem = PemOfKeyText(publicText);
+        privateFile.Write(privatePem.data(), privatePem.size());
+        publicFile.Write(publicPem.data(), publicPem.size());
+    } else {
+        privateFile.Write(privateText.data(), privateText.size());
+        privateFile.Write("\n", 1);
+        publicFile.Write(publicText.data(), publicText.size());
+        publicFile.Write("\n", 1);
+    }
     privateFile.Commit(force);
     try {
         publicFile.Commit(force);
@@ -329,6 +386,33 @@ int Decrypt(const std::vector<std::string>& args) {
     return 0;
 }
 
+int Convert(const std::vector<std::string>& args) {
+    std::optional<std::string> toName, inPath, outPath;
+    if (!ParseOptions(args, {{"--to", &toName, nullptr},
+                             {"--in", &inPath, nullptr},
+                             {"--out", &outPath, nullptr}})) {
+        std::fputs(kConvertUsage, stdout);
+        return 0;
+    }
+    const KeyFormat format = ParseFormat(Required(toName, "--to"), "--to", true);
+    const std::string inName = inPath.value_or("-");
+    const std::string outName = outPath.value_or("-");
+    if (format == KeyFormat::Der && outName == "-" && ::isatty(STDOUT_FILENO)) {
+        throw Failure(
+            "refusing to write a DER key to a terminal; use --out FILE or redirect standard "
+            "output");
+    }
+    KeyKind kind;
+    std::string der = ReadKeyFile(inName, kind, "");
+    const WipeOnExit wipeDer(der);
+    std::string content = ecccrypt::EncodeKeyFile(kind, der, format);
+    const WipeOnExit wipeContent(content);
+    Output output(outName, kind == KeyKind::Private ? 0600 : DefaultFileMode());
+    output.Write(content.data(), content.size());
+    output.Commit();
+    return 0;
+}
+
 struct Command {
     const char* name;
     const char* usage;
@@ -339,6 +423,7 @@ const Command kCommands[] = {
     {"keygen", kKeygenUsage, Keygen},
     {"encrypt", kEncryptUsage, Encrypt},
     {"decrypt", kDecryptUsage, Decrypt},
+    {"convert", kConvertUsage, Convert},
 };
 
 void PrintError(const Command* command, const char* why) {
