@@ -91,10 +91,13 @@ cmd_test() {
     bench_out=$("$BUILD_DIR/bench/ecc_bench" --benchmark_min_time=0.01 2>&1)
     # A benchmark whose operation fails reports it and skips; the program still exits 0.
     ! grep -F 'ERROR OCCURRED' <<<"$bench_out" || die "a benchmark's operation failed"
+    log "timing measurement: a short pass, so that it keeps working (its figures need 100000 per class)"
+    "$BUILD_DIR/bench/ecc_timing" --measurements 2000
     build_natives
     timed "win-x64 tests under Wine" packaging/test-windows.sh "$WIN_BUILD_DIR"
     timed "linux-arm64 tests under qemu" packaging/test-arm64.sh "$LINUX_NATIVES_DIR"
     timed ".NET" dotnet_tests "$BUILD_DIR"
+    timed "interop (Bouncy Castle Java, python3-cryptography, OpenSSL)" tests/interop/run.sh "$BUILD_DIR"
     timed "Debian packages" deb_tests
     timed asan run_asan
     timed tsan run_tsan
@@ -130,6 +133,10 @@ dotnet_tests() {
     log ".NET Framework 4.6.2 build under Mono"
     dotnet build "$DOTNET_DIR/smoke" -c Release -v q --nologo -p:EccNativeDir="$native" >/dev/null
     mono "$DOTNET_DIR/smoke/bin/Release/net462/Smoke.exe"
+    log ".NET benchmarks: one dry pass, so that they keep building and running"
+    dotnet run --project "$DOTNET_DIR/bench" -c Release -v q -p:EccNativeDir="$native" \
+        -- --filter '*' --job Dry >"$BUILD_DIR/dotnet-bench.log" 2>&1 \
+        || { tail -n 30 "$BUILD_DIR/dotnet-bench.log"; die ".NET benchmarks failed (log: $BUILD_DIR/dotnet-bench.log)"; }
     log ".NET binding package, used from scratch projects as a new user would"
     local work=$BUILD_DIR/package-test
     rm -rf "$work" && mkdir -p "$work/feed"

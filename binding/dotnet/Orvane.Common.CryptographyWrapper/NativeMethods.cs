@@ -94,5 +94,17 @@ namespace Orvane.Common.CryptographyWrapper
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         internal static extern NativeString eccencryption_decrypt(NativeString privateKey, NativeString ciphertextText);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern IntPtr eccencryption_status_text(int status);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int eccencryption_generate_key_pair(out NativeString privateKey, out NativeString publicKey);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern unsafe int eccencryption_encrypt_bytes(byte* publicKey, ulong publicKeySize, byte* message, ulong messageSize, out NativeString ciphertext);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern unsafe int eccencryption_decrypt_bytes(byte* privateKey, ulong privateKeySize, byte* ciphertext, ulong ciphertextSize, out NativeString message);
     }
 }

@@ -61,6 +61,23 @@ internal static class Program
             check("null argument names the parameter", e.ParamName == "sMsgToDecrytp");
         }
 
+        // Bytes, zero bytes included, and a forged ciphertext reported as such.
+        EccKeyPair pair = EccEncryption.GenerateKeyPair();
+        byte[] data = { 1, 0, 2, 0 };
+        byte[] sealedData = EccEncryption.Encrypt(pair.PublicKey, data);
+        check("bytes round trip", sealedData.Length == data.Length + 85
+              && Convert.ToBase64String(EccEncryption.Decrypt(pair.PrivateKey, sealedData)) == Convert.ToBase64String(data));
+        sealedData[70] ^= 1;
+        try
+        {
+            EccEncryption.Decrypt(pair.PrivateKey, sealedData);
+            check("an altered ciphertext throws", false);
+        }
+        catch (EccException e)
+        {
+            check("an altered ciphertext fails authentication", e.Status == EccStatus.AuthenticationFailed);
+        }
+
         if (args.Length > 1)
         {
             Exchange(args[1], check);

@@ -55,6 +55,48 @@ ECCENCRYPTION_EXPORT uint32_t eccencryption_encrypt(const eccencryption_string* 
 ECCENCRYPTION_EXPORT eccencryption_string* eccencryption_decrypt(
     const eccencryption_string* private_key, const eccencryption_string* ciphertext_text);
 
+/* Status-reporting functions over raw bytes. Each returns one of the statuses below (the values
+ * of EccEncryption::Status) and hands its result out as a new handle, which the caller releases
+ * with eccencryption_string_free. On failure every output pointer is set to NULL. Inputs are a
+ * pointer and a byte count and may contain zero bytes; a NULL pointer is allowed with a count
+ * of 0. Key texts are read as EccEncryption reads them (bytes that are not hex digits are
+ * skipped). A NULL output pointer makes the call return ECCENCRYPTION_STATUS_INTERNAL_FAILURE. */
+#define ECCENCRYPTION_STATUS_OK 0
+#define ECCENCRYPTION_STATUS_INVALID_PUBLIC_KEY 1
+#define ECCENCRYPTION_STATUS_INVALID_PRIVATE_KEY 2
+#define ECCENCRYPTION_STATUS_CIPHERTEXT_TOO_SHORT 3
+#define ECCENCRYPTION_STATUS_AUTHENTICATION_FAILED 4
+#define ECCENCRYPTION_STATUS_MESSAGE_TOO_LONG 5
+#define ECCENCRYPTION_STATUS_INTERNAL_FAILURE 6
+
+/* Returns a short fixed English description of |status|, never NULL ("unknown status" for a
+ * value that is none of the above). */
+ECCENCRYPTION_EXPORT const char* eccencryption_status_text(int status);
+
+/* Makes a fresh key pair and sets |*private_key| and |*public_key| (two distinct pointers) to
+ * new strings holding its texts. */
+ECCENCRYPTION_EXPORT int eccencryption_generate_key_pair(eccencryption_string** private_key,
+                                                         eccencryption_string** public_key);
+
+/* Encrypts the |message_size| bytes at |message| for the public-key text of |public_key_size|
+ * bytes at |public_key| and sets |*ciphertext| to a new string holding the raw ciphertext bytes
+ * (message_size + 85 of them). A NULL |public_key| with a nonzero count is an invalid public key;
+ * a NULL |message| with a nonzero count is an internal failure. */
+ECCENCRYPTION_EXPORT int eccencryption_encrypt_bytes(const char* public_key,
+                                                     uint64_t public_key_size,
+                                                     const uint8_t* message, uint64_t message_size,
+                                                     eccencryption_string** ciphertext);
+
+/* Decrypts the |ciphertext_size| raw ciphertext bytes at |ciphertext| with the private-key text
+ * of |private_key_size| bytes at |private_key| and sets |*message| to a new string holding the
+ * message. A NULL |private_key| with a nonzero count is an invalid private key; a NULL
+ * |ciphertext| is too short. */
+ECCENCRYPTION_EXPORT int eccencryption_decrypt_bytes(const char* private_key,
+                                                     uint64_t private_key_size,
+                                                     const uint8_t* ciphertext,
+                                                     uint64_t ciphertext_size,
+                                                     eccencryption_string** message);
+
 #ifdef __cplusplus
 }
 #endif
