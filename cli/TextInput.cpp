@@ -5,10 +5,6 @@
 #include <utility>
 
 namespace ecccrypt {
-namespace {
-
-constexpr unsigned char kSequence = 0x30;
-constexpr unsigned char kInteger = 0x02;
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -26,6 +22,11 @@ std::string_view Trim(std::string_view s) {
     while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
     return s;
 }
+
+namespace {
+
+constexpr unsigned char kSequence = 0x30;
+constexpr unsigned char kInteger = 0x02;
 
 // Both key encodings are a DER SEQUENCE; what comes first inside it tells them apart: a
 // SubjectPublicKeyInfo starts with its AlgorithmIdentifier (a SEQUENCE), a PrivateKeyInfo with

@@ -12,6 +12,15 @@ namespace ecccrypt {
 
 enum class KeyKind { Public, Private };
 
+// HexDigit returns the value of the hex digit |c| (either case), or -1 for any other character.
+int HexDigit(char c);
+
+// IsSpace tells the ASCII white space characters, whatever the locale.
+bool IsSpace(char c);
+
+// Trim returns |s| without the white space at either end.
+std::string_view Trim(std::string_view s);
+
 // KeyTextError says why ParseKeyText refused a key file's content.
 enum class KeyTextError {
     None,

@@ -25,17 +25,9 @@ packages=(g++ make cmake g++-aarch64-linux-gnu binutils-aarch64-linux-gnu
     libgtest-dev googletest nlohmann-json3-dev qemu-user-static openssl)
 stamp=$home/ready
 
-die() { echo "debian11-root.sh: $*" >&2; exit 1; }
-
-ensure_host_packages() {
-    local missing=() p
-    for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-}
+ECC_SCRIPT=debian11-root.sh
+# shellcheck source=lib.sh
+. "$src/packaging/lib.sh"
 
 # Mount points, innermost last, so that they are undone in reverse.
 mounted=()
@@ -82,7 +74,7 @@ mount_project() {
 
 make_root() {
     local mirror
-    ensure_host_packages debootstrap
+    ensure_packages debootstrap
     mirror=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
     mirror=${mirror:-http://deb.debian.org/debian}
     if [ ! -f "$home/bootstrapped" ]; then
