@@ -10,13 +10,12 @@ import java.io.InputStreamReader;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.security.KeyFactory;
 import java.security.PrivateKey;
 import java.security.PublicKey;
 import java.security.SecureRandom;
-import java.security.spec.PKCS8EncodedKeySpec;
-import java.security.spec.X509EncodedKeySpec;
 import javax.crypto.Cipher;
+import org.bouncycastle.asn1.pkcs.PrivateKeyInfo;
+import org.bouncycastle.asn1.x509.SubjectPublicKeyInfo;
 import org.bouncycastle.crypto.agreement.ECDHBasicAgreement;
 import org.bouncycastle.crypto.digests.SHA1Digest;
 import org.bouncycastle.crypto.engines.IESEngine;
@@ -33,7 +32,6 @@ import org.bouncycastle.crypto.parsers.ECIESPublicKeyParser;
 import org.bouncycastle.crypto.util.PrivateKeyFactory;
 import org.bouncycastle.crypto.util.PublicKeyFactory;
 import org.bouncycastle.jce.provider.BouncyCastleProvider;
-import org.bouncycastle.jce.spec.IESParameterSpec;
 import org.bouncycastle.util.encoders.Hex;
 
 public final class EciesInterop {
@@ -74,20 +72,20 @@ public final class EciesInterop {
         return engine.processBlock(ciphertext, 0, ciphertext.length);
     }
 
-    // The JCE path reads the key texts with the platform's own KeyFactory.
+    // The JCE path: the provider turns the key texts' DER into JCE keys, and its "ECIES" cipher
+    // without parameters is this profile (no derivation or encoding parameters, a 128-bit MAC
+    // key).
     static byte[] encryptJce(byte[] spki, byte[] message) throws Exception {
-        PublicKey key = KeyFactory.getInstance("EC").generatePublic(new X509EncodedKeySpec(spki));
+        PublicKey key = BouncyCastleProvider.getPublicKey(SubjectPublicKeyInfo.getInstance(spki));
         Cipher cipher = Cipher.getInstance("ECIES", PROVIDER);
-        cipher.init(Cipher.ENCRYPT_MODE, key, new IESParameterSpec(new byte[0], new byte[0], 128),
-                RANDOM);
+        cipher.init(Cipher.ENCRYPT_MODE, key, RANDOM);
         return cipher.doFinal(message);
     }
 
     static byte[] decryptJce(byte[] pkcs8, byte[] ciphertext) throws Exception {
-        PrivateKey key =
-                KeyFactory.getInstance("EC").generatePrivate(new PKCS8EncodedKeySpec(pkcs8));
+        PrivateKey key = BouncyCastleProvider.getPrivateKey(PrivateKeyInfo.getInstance(pkcs8));
         Cipher cipher = Cipher.getInstance("ECIES", PROVIDER);
-        cipher.init(Cipher.DECRYPT_MODE, key, new IESParameterSpec(new byte[0], new byte[0], 128));
+        cipher.init(Cipher.DECRYPT_MODE, key);
         return cipher.doFinal(ciphertext);
     }
 
