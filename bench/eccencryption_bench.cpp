@@ -53,7 +53,7 @@ struct Case {
 };
 
 const Case& CaseOfSize(std::int64_t size) {
-    static const Case cases[] = {Case(0), Case(kKiB), Case(64 * kKiB), Case(kMiB)};
+    static const Case cases[] = {Case(0), Case(kKiB), Case(64 * kKiB), Case(kMiB), Case(64 * kMiB)};
     for (const Case& c : cases) {
         if (c.message.size() == static_cast<std::size_t>(size)) return c;
     }
@@ -61,7 +61,8 @@ const Case& CaseOfSize(std::int64_t size) {
 }
 
 void SizeArgs(benchmark::internal::Benchmark* b) {
-    for (const std::int64_t size : {std::int64_t{0}, kKiB, 64 * kKiB, kMiB}) b->Arg(size);
+    for (const std::int64_t size : {std::int64_t{0}, kKiB, 64 * kKiB, kMiB, 64 * kMiB})
+        b->Arg(size);
 }
 
 void ThreadArgs(benchmark::internal::Benchmark* b) {

@@ -1,151 +1,59 @@
 #include <eccencryption/EccEncryption.h>
 #include <eccencryption/ZelString.h>
 
-#include <cryptopp/asn.h>
 #include <cryptopp/eccrypto.h>
 #include <cryptopp/oids.h>
 #include <cryptopp/osrng.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
 #include "Blinding.h"
+#include "Ecies.h"
 #include "KeyText.h"
 
-using eccencryption::BlindedExponent;
+using eccencryption::BeginEncryption;
 using eccencryption::BlindedPublicPoint;
+using eccencryption::byte;
+using eccencryption::DecryptionKey;
 using eccencryption::KeyText;
-using eccencryption::LoadPrivateKey;
-using eccencryption::LoadPublicKey;
+using eccencryption::MessageCipher;
 using eccencryption::PrivateKey;
 using eccencryption::PublicKey;
 using eccencryption::WipedString;
 
 namespace {
 
-using CryptoPP::byte;
-using Scheme = CryptoPP::ECIES<CryptoPP::ECP>;
 using Status = EccEncryption::Status;
 
-constexpr std::size_t kTagSize = 20;  // HMAC-SHA-1
 constexpr std::uint64_t kMaxCiphertext = 0xFFFFFFFFu;
 constexpr unsigned int kMinSeedBytes = 32;
 constexpr unsigned int kMaxSeedBytes = 4096;
 
-// The profile's encryptor and decryptor, with the scheme's own algorithm objects (key
-// agreement, key derivation, XOR-and-MAC) in reach for the paths below.
-template <typename Base>
-class WithAlgorithms : public Base {
-  public:
-    using Base::GetKeyAgreementAlgorithm;
-    using Base::GetKeyDerivationAlgorithm;
-    using Base::GetSymmetricEncryptionAlgorithm;
-};
-using Encryptor = WithAlgorithms<Scheme::Encryptor>;
-using Decryptor = WithAlgorithms<Scheme::Decryptor>;
-
-// EncryptInto writes the ciphertext of |size| message bytes into |out| (E + size + 20 bytes),
-// as the stock encryptor does, but without a key-stream buffer of the message's size: the key
-// material (MAC key, then key stream) is derived into |out| itself, the key stream exactly
-// where the masked message goes and the MAC key just before it, inside the place of the
-// ephemeral point, which is written last. The masking then runs in place, and every byte of
-// key material is overwritten by ciphertext.
-void EncryptInto(const Encryptor& encryptor, CryptoPP::RandomNumberGenerator& rng,
-                 const byte* message, std::size_t size, byte* out) {
-    const auto& params = encryptor.GetKey().GetGroupParameters();
-    const CryptoPP::DL_SymmetricEncryptionAlgorithm& symmetric =
-        encryptor.GetSymmetricEncryptionAlgorithm();
-    const std::size_t pointSize = params.GetEncodedElementSize(true);
-    const std::size_t keySize = symmetric.GetSymmetricKeyLength(size);
-    if (keySize - size > pointSize) {
-        // A MAC key longer than a point: no curve has one, but stay correct if it happens.
-        encryptor.Encrypt(rng, message, size, out);
-        return;
-    }
-    const CryptoPP::Integer x(rng, CryptoPP::Integer::One(), params.GetMaxExponent());
-    const CryptoPP::ECP::Point q = params.ExponentiateBase(x);
-    const CryptoPP::ECP::Point z =
-        encryptor.GetKeyAgreementAlgorithm().AgreeWithEphemeralPrivateKey(
-            params, encryptor.GetKey().GetPublicPrecomputation(), x);
-    byte* body = out + pointSize;
-    byte* keyMaterial = body - (keySize - size);
-    encryptor.GetKeyDerivationAlgorithm().Derive(params, keyMaterial, keySize, z, q,
-                                                 CryptoPP::g_nullNameValuePairs);
-    symmetric.SymmetricEncrypt(rng, keyMaterial, message, size, body,
-                               CryptoPP::g_nullNameValuePairs);
-    params.EncodeElement(true, q, out);
-}
-
-// DecryptBytes decrypts |size| >= E + 20 ciphertext bytes into |plaintext|, which may be the
-// masked message itself (ciphertext + E). It gives what the stock decryptor gives, and leaves
-// |plaintext| untouched when the ciphertext is invalid. The decryptor's private exponent may be
-// a blinded one (d + r*n): both paths give the same result with it, since they multiply only
-// points of the prime-order subgroup by it.
-//
-// The stock decryptor proves that the ephemeral point lies in the prime-order subgroup by
-// multiplying it by the subgroup order, together with the multiplication by the private value.
-// With cofactor 1 the whole group has prime order, so a point that is on the curve and not the
-// identity is in it already: the point is checked directly and only the one multiplication
-// that the shared secret needs is made. Other cofactors keep the stock path.
-CryptoPP::DecodingResult DecryptBytes(const Decryptor& decryptor,
-                                      CryptoPP::RandomNumberGenerator& rng, const byte* ciphertext,
-                                      std::size_t size, byte* plaintext) {
-    const auto& params = decryptor.GetKey().GetGroupParameters();
-    if (params.GetCofactor() != 1) {
-        // The stock decryptor multiplies the point by n and by the (blinded) private exponent
-        // together, and refuses the point unless the first product is the identity.
-        return decryptor.Decrypt(rng, ciphertext, size, plaintext);
-    }
-    const CryptoPP::ECP& curve = params.GetCurve();
-    const std::size_t pointSize = params.GetEncodedElementSize(true);
-    CryptoPP::ECP::Point q;
-    // DecodePoint accepts only the uncompressed form of the curve's size (or 00, the identity);
-    // VerifyPoint checks that both coordinates are below p and satisfy the curve equation.
-    if (!curve.DecodePoint(q, ciphertext, pointSize) || q.identity || !curve.VerifyPoint(q)) {
-        return CryptoPP::DecodingResult();
-    }
-    const CryptoPP::ECP::Point z = decryptor.GetKeyAgreementAlgorithm().AgreeWithStaticPrivateKey(
-        params, q, false, decryptor.GetKey().GetPrivateExponent());
-
-    const CryptoPP::DL_SymmetricEncryptionAlgorithm& symmetric =
-        decryptor.GetSymmetricEncryptionAlgorithm();
-    const std::size_t symmetricSize = size - pointSize;
-    CryptoPP::SecByteBlock key(
-        symmetric.GetSymmetricKeyLength(symmetric.GetMaxSymmetricPlaintextLength(symmetricSize)));
-    decryptor.GetKeyDerivationAlgorithm().Derive(params, key, key.size(), z, q,
-                                                 CryptoPP::g_nullNameValuePairs);
-    return symmetric.SymmetricDecrypt(key, ciphertext + pointSize, symmetricSize, plaintext,
-                                      CryptoPP::g_nullNameValuePairs);
-}
-
-// DecryptWith loads the private key, checks the length and decrypts |size| ciphertext bytes.
-// |output(pointSize, messageSize)| gives where the message goes; it is called once the
-// lengths are known and the key is good.
+// DecryptWith loads the private key, checks the length and decrypts |size| ciphertext bytes in
+// one pass. |output(pointSize, messageSize)| gives where the message goes (it may be the masked
+// message itself, ciphertext + E); it is called once the lengths are known and the key is good.
+// The message is written before the tag is checked, so on failure it is wiped.
 template <typename Output>
 Status DecryptWith(const std::string& privateKey, const byte* ciphertext, std::size_t size,
                    Output output) {
-    Decryptor decryptor;
-    if (!LoadPrivateKey(privateKey, decryptor.AccessKey())) return Status::InvalidPrivateKey;
-
-    const std::size_t pointSize =
-        decryptor.GetKey().GetGroupParameters().GetEncodedElementSize(true);
-    if (ciphertext == nullptr || size < pointSize + kTagSize) return Status::CiphertextTooShort;
-
-    // Decryption draws randomness: the private value is blinded (d + r*n, see Blinding.h) with a
-    // fresh r from the operating system for this call, so that the time the multiplication takes
-    // and the table entries it reads do not depend on d. When the source fails, NonblockingRng
-    // throws and the call reports an internal failure; it never falls back to the bare d.
-    CryptoPP::NonblockingRng rng;
-    auto& key = decryptor.AccessKey();
-    key.SetPrivateExponent(BlindedExponent(key.GetPrivateExponent(),
-                                           key.GetGroupParameters().GetSubgroupOrder(), rng));
-
-    const std::size_t messageSize = decryptor.MaxPlaintextLength(size);
-    const CryptoPP::DecodingResult result =
-        DecryptBytes(decryptor, rng, ciphertext, size, output(pointSize, messageSize));
-    if (!result.isValidCoding || result.messageLength != messageSize) {
+    DecryptionKey key;
+    if (key.Load(privateKey) != Status::Ok) return Status::InvalidPrivateKey;
+    const std::size_t pointSize = key.PointSize();
+    if (ciphertext == nullptr || size < pointSize + MessageCipher::kTagSize) {
+        return Status::CiphertextTooShort;
+    }
+    std::unique_ptr<MessageCipher> cipher;
+    const Status status = key.Begin(ciphertext, cipher);
+    if (status != Status::Ok) return status;
+    const std::size_t messageSize = size - pointSize - MessageCipher::kTagSize;
+    byte* message = output(pointSize, messageSize);
+    cipher->Decrypt(ciphertext + pointSize, message, messageSize);
+    if (!cipher->Verify(ciphertext + pointSize + messageSize)) {
+        CryptoPP::SecureWipeBuffer(message, messageSize);
         return Status::AuthenticationFailed;
     }
     return Status::Ok;
@@ -169,6 +77,8 @@ const char* EccEncryption::StatusText(Status status) noexcept {
             return "message too long";
         case Status::InternalFailure:
             return "internal failure";
+        case Status::InvalidState:
+            return "no message under way (call Start first)";
     }
     return "unknown status";
 }
@@ -209,19 +119,20 @@ EccEncryption::Status EccEncryption::EncryptMessage(const std::string& publicKey
                                                     const std::string& message,
                                                     std::string& ciphertext) noexcept {
     try {
-        Encryptor encryptor;
-        if (!LoadPublicKey(publicKey, encryptor.AccessKey())) return Status::InvalidPublicKey;
-
-        const std::size_t pointSize =
-            encryptor.GetKey().GetGroupParameters().GetEncodedElementSize(true);
-        if (message.size() > kMaxCiphertext - pointSize - kTagSize) return Status::MessageTooLong;
-
-        std::string out(encryptor.CiphertextLength(message.size()), '\0');
-        // A fresh generator seeded by the operating system: the ephemeral scalar must be
-        // unpredictable, or anyone could recompute the shared secret.
-        CryptoPP::AutoSeededRandomPool rng;
-        EncryptInto(encryptor, rng, reinterpret_cast<const byte*>(message.data()), message.size(),
-                    reinterpret_cast<byte*>(&out[0]));
+        std::string point;
+        std::unique_ptr<MessageCipher> cipher;
+        const Status status = BeginEncryption(publicKey, point, cipher);
+        if (status != Status::Ok) return status;
+        if (message.size() > kMaxCiphertext - point.size() - MessageCipher::kTagSize) {
+            return Status::MessageTooLong;
+        }
+        // The message is read in full before |ciphertext| changes, so the two may be one string.
+        std::string out(point.size() + message.size() + MessageCipher::kTagSize, '\0');
+        auto* bytes = reinterpret_cast<byte*>(&out[0]);
+        std::copy(point.begin(), point.end(), out.begin());
+        cipher->Encrypt(reinterpret_cast<const byte*>(message.data()), bytes + point.size(),
+                        message.size());
+        cipher->Tag(bytes + point.size() + message.size());
         ciphertext = std::move(out);
         return Status::Ok;
     } catch (...) {

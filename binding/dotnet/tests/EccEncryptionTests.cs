@@ -221,7 +221,7 @@ namespace Orvane.Common.CryptographyWrapper.Tests
                 Assert.Equal(status, e.Status);
                 Assert.Equal(StatusTexts[status], e.Message);
             }
-            Assert.Equal("unknown status", new EccException((EccStatus)7).Message);
+            Assert.Equal("unknown status", new EccException((EccStatus)99).Message);
         }
 
         public static IEnumerable<object[]> NullArgumentData => new[]

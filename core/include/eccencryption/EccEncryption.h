@@ -26,9 +26,15 @@ class ECCENCRYPTION_EXPORT EccEncryption {
         InvalidPrivateKey,  // not a readable private-key text, or the private value is out of range
         CiphertextTooShort,    // fewer bytes than an ephemeral point and a tag
         AuthenticationFailed,  // wrong key, or the ciphertext was altered
-        MessageTooLong,        // the ciphertext would exceed 4294967295 bytes
-        InternalFailure,       // out of memory, or the system's random source failed
+        MessageTooLong,   // over 4294967295 ciphertext bytes (a stream: 85899345884 message bytes)
+        InternalFailure,  // out of memory, or the system's random source failed
+        InvalidState,     // a streaming call out of order: no message under way
     };
+
+    // Streaming encryption and decryption of messages of any length, in pieces: see
+    // <eccencryption/EccStream.h>.
+    class StreamEncryptor;
+    class StreamDecryptor;
 
     // StatusText returns a short fixed English description of |status|, never null.
     static const char* StatusText(Status status) noexcept;
