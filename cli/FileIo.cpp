@@ -4,11 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -16,6 +18,7 @@ namespace ecccrypt {
 namespace {
 
 constexpr std::size_t kReadPiece = std::size_t{1} << 20;
+constexpr std::uint64_t kFlushStep = 8 << 20;
 
 std::string Why(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
@@ -114,26 +117,22 @@ std::size_t InputFile::Read(char* data, std::size_t size) {
     }
 }
 
-void InputFile::ReadAll(std::string& out) {
-    // Read straight into the string so that the input is never held twice; a regular file's
-    // size is known, so its bytes fit without the string ever growing.
-    if (size_) out.reserve(out.size() + static_cast<std::size_t>(*size_));
-    std::array<char, 64 * 1024> probe;
-    for (;;) {
-        const std::size_t room = out.capacity() - out.size();
-        if (room == 0) {
-            const std::size_t n = Read(probe.data(), probe.size());
-            if (n == 0) return;
-            out.append(probe.data(), n);
-            continue;
-        }
-        const std::size_t size = out.size();
-        const std::size_t want = std::min(room, kReadPiece);
-        out.resize(size + want);
-        const std::size_t n = Read(&out[size], want);
-        out.resize(size + n);
-        if (n == 0) return;
+std::size_t InputFile::ReadFull(char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const std::size_t n = Read(data + done, size - done);
+        if (n == 0) break;
+        done += n;
     }
+    return done;
+}
+
+void WipeString(std::string& s) {
+    // Resizing within the capacity allocates nothing.
+    s.resize(s.capacity());
+    volatile char* p = &s[0];
+    for (std::size_t i = 0; i < s.size(); ++i) p[i] = 0;
+    s.clear();
 }
 
 std::string ReadSmallFile(const std::string& path, std::size_t limit) {
@@ -205,6 +204,14 @@ OutputFile::~OutputFile() {
 
 void OutputFile::Write(const char* data, std::size_t size) {
     WriteAll(fd_, data, size, path_);
+    // Starts the disk writes of what was written so far, without waiting for them, so that the
+    // flush at Commit finds little left to do.
+    written_ += size;
+    if (written_ - flushed_ >= kFlushStep) {
+        ::sync_file_range(fd_, static_cast<off_t>(flushed_),
+                          static_cast<off_t>(written_ - flushed_), SYNC_FILE_RANGE_WRITE);
+        flushed_ = written_;
+    }
 }
 
 void OutputFile::Commit(bool replace) {
@@ -235,20 +242,94 @@ void OutputFile::Commit(bool replace) {
     SyncDirectory(dir_);
 }
 
+Spool::~Spool() {
+    WipeString(memory_);
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void Spool::Write(const char* data, std::size_t size) {
+    if (fd_ < 0 && memory_.size() + size <= kMemoryLimit) {
+        if (memory_.capacity() < memory_.size() + size) {
+            // Grown by hand so that no copy of the data is released unwiped.
+            std::string larger;
+            larger.reserve(std::max(2 * memory_.capacity(), memory_.size() + size));
+            larger = memory_;
+            WipeString(memory_);
+            memory_.swap(larger);
+        }
+        memory_.append(data, size);
+        return;
+    }
+    if (fd_ < 0) {
+        const char* tmp = std::getenv("TMPDIR");
+        const std::string dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+        // O_TMPFILE makes a file without a name; where the file system cannot, a named one is
+        // made and unlinked at once.
+        fd_ = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+        if (fd_ < 0) {
+            std::string pattern = dir + "/.ecc-crypt-spool-XXXXXX";
+            fd_ = ::mkostemp(&pattern[0], O_CLOEXEC);
+            if (fd_ >= 0) ::unlink(pattern.c_str());
+        }
+        if (fd_ < 0) throw Failure(Why("cannot create a temporary file in " + dir, errno));
+        WriteAll(fd_, memory_.data(), memory_.size(), "a temporary file in " + dir);
+        WipeString(memory_);
+    }
+    WriteAll(fd_, data, size, "a temporary file");
+}
+
+void Spool::CopyTo(int fd, const std::string& name) {
+    if (fd_ < 0) {
+        WriteAll(fd, memory_.data(), memory_.size(), name);
+        return;
+    }
+    if (::lseek(fd_, 0, SEEK_SET) != 0) throw Failure(Why("cannot read a temporary file", errno));
+    std::vector<char> piece(kReadPiece);
+    for (;;) {
+        const ssize_t n = ::read(fd_, piece.data(), piece.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw Failure(Why("cannot read a temporary file", errno));
+        if (n == 0) break;
+        WriteAll(fd, piece.data(), static_cast<std::size_t>(n), name);
+    }
+}
+
 Output::Output(const std::string& path, mode_t mode) {
-    if (path != "-") file_.emplace(path, mode);
+    struct stat st;
+    if (path == "-") {
+        fd_ = STDOUT_FILENO;
+        name_ = "standard output";
+    } else if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+        // Renaming a file over a device or a pipe would replace it, not write to it.
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+        if (fd_ < 0) throw Failure(Why("cannot write " + path, errno));
+        owned_ = true;
+        name_ = path;
+    } else {
+        file_.emplace(path, mode);
+        return;
+    }
+    spool_.emplace();
+}
+
+Output::~Output() {
+    if (owned_) ::close(fd_);
 }
 
 void Output::Write(const char* data, std::size_t size) {
     if (file_) {
         file_->Write(data, size);
     } else {
-        WriteAll(STDOUT_FILENO, data, size, "standard output");
+        spool_->Write(data, size);
     }
 }
 
 void Output::Commit() {
-    if (file_) file_->Commit(true);
+    if (file_) {
+        file_->Commit(true);
+    } else {
+        spool_->CopyTo(fd_, name_);
+    }
 }
 
 bool SameDestination(const std::string& a, const std::string& b) {

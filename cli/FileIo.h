@@ -1,4 +1,4 @@
-// File handling of the tool: reading inputs whole, and output files that appear whole or not at
+// File handling of the tool: inputs read in pieces, and outputs that appear whole or not at
 // all. Every failure throws Failure with a one-line reason that names the file.
 #ifndef ECCCRYPT_FILEIO_H
 #define ECCCRYPT_FILEIO_H
@@ -30,14 +30,14 @@ class InputFile {
     // Name is the file name, or "standard input".
     const std::string& Name() const { return name_; }
 
-    // SizeHint is the size of a regular file, for reserving memory; empty for pipes and the like.
+    // SizeHint is the size of a regular file; empty for pipes and the like.
     std::optional<std::uint64_t> SizeHint() const { return size_; }
 
     // Read reads up to |size| bytes and returns how many; 0 at the end of the input.
     std::size_t Read(char* data, std::size_t size);
 
-    // ReadAll appends the rest of the input to |out|.
-    void ReadAll(std::string& out);
+    // ReadFull reads until |size| bytes are read or the input ends, and returns how many.
+    std::size_t ReadFull(char* data, std::size_t size);
 
   private:
     int fd_ = -1;
@@ -45,6 +45,10 @@ class InputFile {
     std::string name_;
     std::optional<std::uint64_t> size_;
 };
+
+// WipeString overwrites all of |s|'s storage, its spare capacity (where a longer earlier content
+// may remain) included, and leaves |s| empty. Used for strings that held secrets.
+void WipeString(std::string& s);
 
 // ReadSmallFile returns the content of |path|, refusing files larger than |limit| bytes.
 std::string ReadSmallFile(const std::string& path, std::size_t limit);
@@ -78,18 +82,54 @@ class OutputFile {
     std::string dir_;
     int fd_ = -1;
     bool committed_ = false;
+    std::uint64_t written_ = 0;  // bytes written so far
+    std::uint64_t flushed_ = 0;  // bytes whose disk writes have been started
 };
 
-// Output is where a command's result goes: an OutputFile, or standard output for "-".
+// Spool holds a result until it may be released: in memory up to kMemoryLimit bytes, beyond
+// that in an unlinked temporary file in $TMPDIR (or /tmp), which disappears with the process
+// however it ends. Whatever it held in memory is wiped when it goes away.
+class Spool {
+  public:
+    static constexpr std::size_t kMemoryLimit = 8 << 20;
+
+    Spool() = default;
+    ~Spool();
+    Spool(const Spool&) = delete;
+    Spool& operator=(const Spool&) = delete;
+
+    void Write(const char* data, std::size_t size);
+
+    // CopyTo writes everything spooled to |fd|, naming the destination |name| in errors.
+    void CopyTo(int fd, const std::string& name);
+
+  private:
+    std::string memory_;
+    int fd_ = -1;
+};
+
+// Output is where a command's result goes, released only when the command has succeeded:
+// - a file is written beside its destination under a temporary name (OutputFile) and moved into
+//   place by Commit;
+// - standard output ("-"), and a destination that is not a regular file (a pipe, a terminal, a
+//   device), get nothing until Commit: the result is spooled and copied there by Commit.
+// A command that fails before Commit leaves no trace of its result.
 class Output {
   public:
-    explicit Output(const std::string& path, mode_t mode);
-    bool IsStdout() const { return !file_.has_value(); }
+    Output(const std::string& path, mode_t mode);
+    ~Output();
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
     void Write(const char* data, std::size_t size);
     void Commit();
 
   private:
     std::optional<OutputFile> file_;
+    std::optional<Spool> spool_;
+    int fd_ = -1;  // where the spool goes
+    bool owned_ = false;
+    std::string name_;
 };
 
 // RemoveTemporariesOnSignals makes SIGINT, SIGTERM and SIGHUP remove the temporary files of

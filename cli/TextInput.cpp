@@ -94,11 +94,35 @@ void CiphertextTextReader::Fail(std::string why) {
 
 bool CiphertextTextReader::Feed(std::string_view piece, std::string& out) {
     if (state_ == State::Failed) return false;
+    // The values of the hex digits, -1 for every other character.
+    static const std::array<signed char, 256> kValues = [] {
+        std::array<signed char, 256> values{};
+        for (int c = 0; c < 256; ++c)
+            values[c] = static_cast<signed char>(HexDigit(static_cast<char>(c)));
+        return values;
+    }();
+    auto value = [](char c) { return kValues[static_cast<unsigned char>(c)]; };
     // Room for every byte this piece can complete; trimmed to what was written at the end.
     std::size_t size = out.size();
     out.resize(size + piece.size() / 2 + 1);
-    for (const char c : piece) {
-        const int digit = HexDigit(c);
+    char* bytes = &out[0];
+    const std::size_t count = piece.size();
+    std::size_t i = 0;
+    while (i < count) {
+        // Whole pairs of digits, the bulk of any ciphertext text, go the short way.
+        if (high_ < 0 && state_ != State::After) {
+            const std::size_t from = i;
+            for (; i + 1 < count; i += 2) {
+                const int high = value(piece[i]), low = value(piece[i + 1]);
+                if ((high | low) < 0) break;
+                bytes[size++] = static_cast<char>(high << 4 | low);
+            }
+            if (i != from) state_ = State::Digits;
+            offset_ += i - from;
+            if (i == count) break;
+        }
+        const char c = piece[i];
+        const int digit = value(c);
         if (digit >= 0) {
             if (state_ == State::After) {
                 Fail("the ciphertext text has white space inside it (at offset " +
@@ -109,7 +133,7 @@ bool CiphertextTextReader::Feed(std::string_view piece, std::string& out) {
             if (high_ < 0) {
                 high_ = digit;
             } else {
-                out[size++] = static_cast<char>(high_ << 4 | digit);
+                bytes[size++] = static_cast<char>(high_ << 4 | digit);
                 high_ = -1;
             }
         } else if (IsSpace(c)) {
@@ -123,6 +147,7 @@ bool CiphertextTextReader::Feed(std::string_view piece, std::string& out) {
             break;
         }
         ++offset_;
+        ++i;
     }
     out.resize(size);
     return state_ != State::Failed;

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Crypt.h"
 #include "FileIo.h"
 #include "KeyFile.h"
 #include "TextInput.h"
@@ -28,8 +29,6 @@ using ecccrypt::Output;
 using ecccrypt::OutputFile;
 
 constexpr std::size_t kKeyFileLimit = 64 * 1024;
-constexpr std::size_t kReadPiece = std::size_t{1} << 20;
-constexpr std::size_t kHexPiece = 64 * 1024;
 constexpr unsigned int kDefaultSeedBytes = 32;
 constexpr unsigned int kMinSeedBytes = 32;
 constexpr unsigned int kMaxSeedBytes = 4096;
@@ -81,37 +80,37 @@ const char kConvertUsage[] =
 
 const char kEncryptUsage[] =
     "Usage: ecc-crypt encrypt --public-key FILE [--in FILE] [--out FILE] [--binary]\n"
+    "                         [--progress]\n"
     "\n"
-    "Encrypts the bytes of a file for the holder of the private key and writes the\n"
-    "ciphertext as upper-case hex text and a newline.\n"
+    "Encrypts the bytes of a file or pipe of any size for the holder of the private key\n"
+    "and writes the ciphertext as upper-case hex text and a newline. The ciphertext\n"
+    "appears only once it is complete.\n"
     "\n"
     "  --public-key FILE  the recipient's public-key file\n"
     "  --in FILE          the message (default: standard input, also '-')\n"
     "  --out FILE         where the ciphertext goes (default: standard output, also '-')\n"
-    "  --binary           write the raw ciphertext bytes instead of hex text\n";
+    "  --binary           write the raw ciphertext bytes instead of hex text\n"
+    "  --progress         show progress on a terminal (shown anyway from 256 MiB)\n";
 
 const char kDecryptUsage[] =
     "Usage: ecc-crypt decrypt --private-key FILE [--in FILE] [--out FILE] [--binary]\n"
+    "                         [--progress]\n"
     "\n"
     "Decrypts a ciphertext given as hex text (white space around it is ignored) and\n"
-    "writes the message bytes.\n"
+    "writes the message bytes. The message appears only once the whole ciphertext has\n"
+    "been authenticated; until then it is kept in a temporary file.\n"
     "\n"
     "  --private-key FILE  the private-key file\n"
     "  --in FILE           the ciphertext (default: standard input, also '-')\n"
     "  --out FILE          where the message goes (default: standard output, also '-')\n"
-    "  --binary            read raw ciphertext bytes instead of hex text\n";
+    "  --binary            read raw ciphertext bytes instead of hex text\n"
+    "  --progress          show progress on a terminal (shown anyway from 256 MiB)\n";
 
-// Overwrites a string that held key material before its memory is released: all of its
-// storage, the spare capacity (where a longer earlier content may remain) included. Resizing
-// within the capacity allocates nothing.
+// Overwrites a string that held key material before its memory is released.
 class WipeOnExit {
   public:
     explicit WipeOnExit(std::string& s) : s_(s) {}
-    ~WipeOnExit() {
-        s_.resize(s_.capacity());
-        volatile char* p = s_.data();
-        for (std::size_t i = 0; i < s_.size(); ++i) p[i] = 0;
-    }
+    ~WipeOnExit() { ecccrypt::WipeString(s_); }
     WipeOnExit(const WipeOnExit&) = delete;
     WipeOnExit& operator=(const WipeOnExit&) = delete;
 
@@ -213,37 +212,6 @@ KeyFormat ParseFormat(const std::string& name, const char* option, bool derAllow
     return format;
 }
 
-void WriteHexLine(Output& output, const std::string& bytes) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::vector<char> text(2 * kHexPiece);
-    for (std::size_t pos = 0; pos < bytes.size(); pos += kHexPiece) {
-        const std::size_t n = std::min(kHexPiece, bytes.size() - pos);
-        for (std::size_t i = 0; i < n; ++i) {
-            const auto b = static_cast<unsigned char>(bytes[pos + i]);
-            text[2 * i] = kHex[b >> 4];
-            text[2 * i + 1] = kHex[b & 0x0f];
-        }
-        output.Write(text.data(), 2 * n);
-    }
-    output.Write("\n", 1);
-}
-
-// ReadCiphertextText decodes the ciphertext text of |in| piece by piece, so the text is never
-// held whole beside its bytes.
-void ReadCiphertextText(InputFile& in, std::string& ciphertext) {
-    if (in.SizeHint()) ciphertext.reserve(static_cast<std::size_t>(*in.SizeHint() / 2 + 1));
-    ecccrypt::CiphertextTextReader reader;
-    std::vector<char> piece(kReadPiece);
-    for (;;) {
-        const std::size_t n = in.Read(piece.data(), piece.size());
-        if (n == 0) break;
-        if (!reader.Feed(std::string_view(piece.data(), n), ciphertext)) {
-            throw Failure(reader.Error());
-        }
-    }
-    if (!reader.Finish()) throw Failure(reader.Error());
-}
-
 // PemOfKeyText returns the PEM form of a key text that the library made.
 std::string PemOfKeyText(const std::string& text) {
     KeyKind kind;
@@ -318,71 +286,46 @@ int Keygen(const std::vector<std::string>& args) {
 
 int Encrypt(const std::vector<std::string>& args) {
     std::optional<std::string> keyPath, inPath, outPath;
-    bool binary = false;
+    ecccrypt::CryptOptions options;
     if (!ParseOptions(args, {{"--public-key", &keyPath, nullptr},
                              {"--in", &inPath, nullptr},
                              {"--out", &outPath, nullptr},
-                             {"--binary", nullptr, &binary}})) {
+                             {"--binary", nullptr, &options.binary},
+                             {"--progress", nullptr, &options.progress}})) {
         std::fputs(kEncryptUsage, stdout);
         return 0;
     }
     const std::string& keyName = Required(keyPath, "--public-key");
     const std::string outName = outPath.value_or("-");
     const std::string key = ReadKey(keyName, KeyKind::Public, "--public-key");
-    if (binary && outName == "-" && ::isatty(STDOUT_FILENO)) {
+    if (options.binary && outName == "-" && ::isatty(STDOUT_FILENO)) {
         throw Failure(
             "refusing to write binary ciphertext to a terminal; use --out FILE or redirect "
             "standard output");
     }
-
     InputFile in(inPath.value_or("-"));
     Output output(outName, DefaultFileMode());
-    std::string message;
-    in.ReadAll(message);
-    std::string ciphertext;
-    const auto status = EccEncryption::EncryptMessage(key, message, ciphertext);
-    if (status != EccEncryption::Status::Ok) throw Failure(EccEncryption::StatusText(status));
-    std::string().swap(message);
-
-    if (binary) {
-        output.Write(ciphertext.data(), ciphertext.size());
-    } else {
-        WriteHexLine(output, ciphertext);
-    }
-    output.Commit();
+    ecccrypt::EncryptStream(key, in, output, options);
     return 0;
 }
 
 int Decrypt(const std::vector<std::string>& args) {
     std::optional<std::string> keyPath, inPath, outPath;
-    bool binary = false;
+    ecccrypt::CryptOptions options;
     if (!ParseOptions(args, {{"--private-key", &keyPath, nullptr},
                              {"--in", &inPath, nullptr},
                              {"--out", &outPath, nullptr},
-                             {"--binary", nullptr, &binary}})) {
+                             {"--binary", nullptr, &options.binary},
+                             {"--progress", nullptr, &options.progress}})) {
         std::fputs(kDecryptUsage, stdout);
         return 0;
     }
     const std::string& keyName = Required(keyPath, "--private-key");
     std::string key = ReadKey(keyName, KeyKind::Private, "--private-key");
     const WipeOnExit wipeKey(key);
-
     InputFile in(inPath.value_or("-"));
     Output output(outPath.value_or("-"), DefaultFileMode());
-    std::string ciphertext;
-    if (binary) {
-        in.ReadAll(ciphertext);
-    } else {
-        ReadCiphertextText(in, ciphertext);
-    }
-    std::string message;
-    const auto status = EccEncryption::DecryptMessage(
-        key, reinterpret_cast<const unsigned char*>(ciphertext.data()), ciphertext.size(), message);
-    if (status != EccEncryption::Status::Ok) throw Failure(EccEncryption::StatusText(status));
-    std::string().swap(ciphertext);
-
-    output.Write(message.data(), message.size());
-    output.Commit();
+    ecccrypt::DecryptStream(key, in, output, options);
     return 0;
 }
 
