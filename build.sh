@@ -11,7 +11,8 @@
 #                      Debian 12 tree; then the hardening runs: ctest under ASan+UBSan, the
 #                      concurrency test under TSan, valgrind, every fuzz target for
 #                      ECC_FUZZ_SECONDS (60) s
-#   ./build.sh bench [ARGS]  Release build, every benchmark with repetitions, table of medians
+#   ./build.sh bench [ARGS]  Release build, every benchmark with repetitions, table of medians,
+#                      then ecc-crypt's throughput and memory on a 1 GiB file
 #   ./build.sh fuzz [SECONDS]  build the fuzz targets and run each for SECONDS (default 60; 0 builds only)
 #   ./build.sh pack    build the self-contained natives for win-x64, linux-x64 and linux-arm64,
 #                      then the .NET binding's NuGet package into artifacts/nuget/
@@ -25,7 +26,7 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 
 CORE_PACKAGES=(cmake make g++ pkg-config libcrypto++-dev)
 TEST_PACKAGES=(libgtest-dev nlohmann-json3-dev openssl python3 python3-cryptography)
-BENCH_PACKAGES=(libbenchmark-dev python3)
+BENCH_PACKAGES=(libbenchmark-dev python3 time)  # time: GNU time, for peak memory
 BENCH_BUILD_DIR=${BENCH_BUILD_DIR:-build-bench}
 
 # The .NET binding: its Debian packages (Mono runs the .NET Framework 4.6.2 build) and folder.
@@ -93,6 +94,8 @@ cmd_test() {
     ! grep -F 'ERROR OCCURRED' <<<"$bench_out" || die "a benchmark's operation failed"
     log "timing measurement: a short pass, so that it keeps working (its figures need 100000 per class)"
     "$BUILD_DIR/bench/ecc_timing" --measurements 2000
+    log "ecc-crypt throughput: a short pass over 32 MiB"
+    python3 bench/tool.py "$BUILD_DIR/cli/ecc-crypt" --size 32 --runs 1
     build_natives
     timed "win-x64 tests under Wine" packaging/test-windows.sh "$WIN_BUILD_DIR"
     timed "linux-arm64 tests under qemu" packaging/test-arm64.sh "$LINUX_NATIVES_DIR"
@@ -342,13 +345,16 @@ cmd_bench() {
     ensure_packages "${CORE_PACKAGES[@]}" "${BENCH_PACKAGES[@]}"
     configure_and_build "$BENCH_BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
         -DECCENCRYPTION_BUILD_BENCHMARKS=ON -DECCENCRYPTION_BUILD_TESTS=OFF \
-        -DECCENCRYPTION_BUILD_EXAMPLES=OFF -DECCENCRYPTION_BUILD_CLI=OFF
+        -DECCENCRYPTION_BUILD_EXAMPLES=OFF -DECCENCRYPTION_BUILD_CLI=ON
     log "benchmarks: medians of ${ECC_BENCH_REPETITIONS:=9} repetitions"
     "$BENCH_BUILD_DIR/bench/ecc_bench" --benchmark_repetitions="$ECC_BENCH_REPETITIONS" \
         --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true \
         --benchmark_out="$BENCH_BUILD_DIR/bench.json" --benchmark_out_format=json "$@"
     log "medians: ours against the plain Crypto++ baseline"
     python3 bench/ratios.py "$BENCH_BUILD_DIR/bench.json"
+    log "ecc-crypt on a large file, against the in-memory rate"
+    python3 bench/tool.py "$BENCH_BUILD_DIR/cli/ecc-crypt" --size "${ECC_BENCH_TOOL_MIB:-1024}" \
+        --bench "$BENCH_BUILD_DIR/bench.json"
 }
 
 usage() {
