@@ -68,7 +68,13 @@ def main():
                 ("decrypt", [args.tool, "decrypt", "--private-key", key, "--in", ciphertext,
                              "--out", decrypted] + flags),
             ):
-                results = [run(argv) for _ in range(args.runs)]
+                output = ciphertext if op == "encrypt" else decrypted
+                results = []
+                for _ in range(args.runs):
+                    # Each run writes a new file rather than also freeing the last one's.
+                    if os.path.exists(output):
+                        os.remove(output)
+                    results.append(run(argv))
                 seconds = statistics.median(t for t, _ in results)
                 rate = size / seconds
                 ratio = f"{rate / reference:.2f}" if reference else "-"

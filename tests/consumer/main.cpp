@@ -1,5 +1,6 @@
 // Round trip through the installed headers and library only.
 #include <eccencryption/EccEncryption.h>
+#include <eccencryption/EccStream.h>
 #include <eccencryption/ZelString.h>
 
 #include <cstdio>
@@ -23,5 +24,17 @@ int main() {
 
     const std::string message = EccEncryption::Decrypt(privateKey, text);
     std::printf("consumer: %s\n", message.c_str());
-    return message == "consumer" ? 0 : 1;
+    if (message != "consumer") return 1;
+
+    // The same ciphertext through the streaming decryptor, in place.
+    EccEncryption::StreamDecryptor decryptor;
+    if (decryptor.SetKey(privateKey) != EccEncryption::Status::Ok) return 1;
+    const std::size_t point = decryptor.PointSize(), size = bytes.size() - point - 20;
+    if (decryptor.Start(bytes.data(), point) != EccEncryption::Status::Ok ||
+        decryptor.Update(bytes.data() + point, size, bytes.data() + point) !=
+            EccEncryption::Status::Ok ||
+        decryptor.Finish(bytes.data() + point + size, 20) != EccEncryption::Status::Ok) {
+        return 1;
+    }
+    return std::string(bytes.begin() + point, bytes.begin() + point + size) == message ? 0 : 1;
 }

@@ -17,7 +17,8 @@ fi
 # lib/ or, as Debian lays it out, lib/<multiarch>/.
 config=$(find "$prefix"/lib -maxdepth 4 -path '*/cmake/EccEncryption/EccEncryptionConfig.cmake' | head -n 1)
 pc=$(find "$prefix"/lib -maxdepth 3 -path '*/pkgconfig/eccencryption.pc' | head -n 1)
-for f in "$prefix/include/eccencryption/EccEncryption.h" "$prefix/include/eccencryption/ZelString.h" \
+for f in "$prefix/include/eccencryption/EccEncryption.h" "$prefix/include/eccencryption/EccStream.h" \
+         "$prefix/include/eccencryption/ZelString.h" \
          "$config" "$pc"; do
     [ -f "$f" ] || { echo "missing from the installed tree: ${f:-the CMake package or the .pc file}" >&2; exit 1; }
 done
