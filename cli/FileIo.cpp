@@ -148,8 +148,7 @@ std::string ReadSmallFile(const std::string& path, std::size_t limit) {
         if (size > limit) throw Failure(path + " is too large to be a key file");
     } catch (...) {
         // What was read may be a private key: wiped before the buffer is released.
-        volatile char* p = &content[0];
-        for (std::size_t i = 0; i < size; ++i) p[i] = 0;
+        WipeString(content);
         throw;
     }
     content.resize(size);
